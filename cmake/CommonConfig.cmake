@@ -1,0 +1,18 @@
+# Build settings shared by every Tavrix target: link tavrix_common.
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+
+option(TAVRIX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+add_library(tavrix_common INTERFACE)
+target_compile_options(tavrix_common INTERFACE -Wall -Wextra -pedantic -Wold-style-cast)
+target_compile_definitions(tavrix_common INTERFACE
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_NO_URL_CAST_FROM_STRING)
+
+if(TAVRIX_SANITIZE)
+  target_compile_options(tavrix_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(tavrix_common INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class Dialogs;
+class Shell;
+class FileOperations;
+
+// What the windows need of the platform, handed to them by the program's
+// entry (production) or by a test (scripted dialogs, recording shell, ...).
+struct PlatformServices
+{
+    Dialogs *dialogs = nullptr;
+    Shell *shell = nullptr;
+    FileOperations *files = nullptr;
+    // The folder that holds the socket component module (the executable's
+    // own folder in production).
+    QString componentFolder;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QFile>
+#include <QString>
+
+// Writes the stream into numbered buffer files in the buffer folder:
+// "000_strm.mp3" first in every session, then the counter (never reset while
+// the program runs) with at least three digits: "001_strm.mp3", ...,
+// "255_strm.mp3", "256_strm.mp3", ..., "1000_strm.mp3". A file is finished
+// when a write takes it past the size limit: that whole write stays in it and
+// the next file begins.
+class BufferFileWriter
+{
+public:
+    static QString fileNameFor(quint32 counter);
+
+    // Creates `folder` + "000_strm.mp3" empty (truncating an old one) and opens
+    // it as the current file. Returns false and sets errorString() on failure.
+    bool openFirst(const QString &folder);
+
+    // Appends to the current file and starts the next one when the file holds
+    // more than limitBytes. Returns false and sets errorString() when a file
+    // cannot be written or created; the files written so far stay as they are.
+    bool append(QByteArrayView data, qint64 limitBytes);
+
+    void close();
+    bool isOpen() const { return m_file.isOpen(); }
+
+    QString fileName() const { return m_file.fileName(); } // BufferFileName
+    qint64 bytes() const { return m_bytes; }              // BufferFileBytes
+    quint32 counter() const { return m_counter; }          // BufferFileCounter
+    void resetBytes() { m_bytes = 0; }
+
+    // "<file>: <reason>" for the last failure.
+    QString errorString() const { return m_error; }
+
+private:
+    bool createAndOpen(const QString &path);
+
+    QString m_folder;
+    QFile m_file;
+    qint64 m_bytes = 0;
+    quint32 m_counter = 0;
+    QString m_error;
+};

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "platform/FileOperations.h"
+#include "platform/PlatformServices.h"
+#include "platform/Shell.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <deque>
+
+// Points the settings and cache locations at a fresh temporary folder, so a
+// test never touches the real home folder. Create it before the first
+// SettingsStore or main window.
+class TemporarySettingsLocation
+{
+public:
+    TemporarySettingsLocation();
+    ~TemporarySettingsLocation();
+
+    QString root() const { return m_dir.path(); }
+    QString configFile() const; // .../TAVRIX/TAVRIX.conf
+    QString cacheFolder() const;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldConfig;
+    QByteArray m_oldCache;
+};
+
+// Answers message boxes and folder pickers from a script and records them.
+class ScriptedDialogs final : public Dialogs
+{
+public:
+    struct Message
+    {
+        MessageIcon icon;
+        MessageButtons buttons;
+        QString title;
+        QString text;
+    };
+
+    MessageAnswer showMessage(QWidget *owner, MessageIcon icon, MessageButtons buttons,
+                              const QString &title, const QString &text) override;
+    QString pickFolder(QWidget *owner, const QString &title) override;
+
+    // Answers used in order; when none is queued, a box is answered Ok and a
+    // picker is cancelled.
+    std::deque<MessageAnswer> answers;
+    std::deque<QString> folders;
+
+    QList<Message> messages;
+    QStringList pickerTitles;
+};
+
+class RecordingShell final : public Shell
+{
+public:
+    void OpenDocument(const QString &target) override { documents << target; }
+    void launchProgram(const QString &program, const QString &workingDirectory) override
+    {
+        launches << program;
+        workingDirectories << workingDirectory;
+    }
+
+    QStringList documents;
+    QStringList launches;
+    QStringList workingDirectories;
+};
+
+// The real file system, except that the paths in `inUse` cannot be deleted or
+// replaced, as when the game holds them open.
+class InUseFileOperations final : public FileOperations
+{
+public:
+    bool exists(const QString &path) const override { return m_disk.exists(path); }
+    bool remove(const QString &path) override;
+    bool move(const QString &from, const QString &to) override;
+    bool copy(const QString &from, const QString &to) override;
+
+    QSet<QString> inUse;
+
+private:
+    DiskFileOperations m_disk;
+};
+
+// Services for a window under test: scripted dialogs, recording shell, the
+// in-use file operations and the built socket component module.
+struct TestServices
+{
+    ScriptedDialogs dialogs;
+    RecordingShell shell;
+    InUseFileOperations files;
+
+    PlatformServices services(const QString &componentFolder = QStringLiteral(TAVRIX_COMPONENT_DIR));
+};
+
+// Writes `bytes` to `path`, creating folders as needed; fails the test otherwise.
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
