@@ -80,16 +80,21 @@ private:
     void txtBufferPath_Change();
     void setRadioPathText(const QString &text);
     void setBufferPathText(const QString &text);
-    void LoadRecentStations();
-    void LoadLastUsedStation();
-    void SaveRecentStations();
+    // Load steps, run in this order by Form_Load, each skipped on failure.
+    void LoadFolderSettings();            // read both folders, show them
+    void LoadRecentStations();            // fill the recent list
+    void UseDefaultBufferFolderIfNeeded(); // default buffer folder when none is usable
+    void LoadLastUsedStation();           // select "LastUsed", its address into txtURL
+    void BuildGameFileNames();
+    void SaveRecentStations(); // unload step
+    void cmbRecent_GotFocus();  // starts tmrRecent
+    void cmbRecent_LostFocus(); // stops tmrRecent
     void AddRecentStation(const QString &title, const QString &url);
     void showStationHeaders();
     void writeAudio(QByteArrayView audio);
     void endSessionOnFileError();
     void refuseStation();
     void connectionEnded();
-    void showBufferingProgress();
     void setBitrateWarning(bool high);
     void message(MessageIcon icon, const QString &text);
 

@@ -1,1 +1,40 @@
-// placeholder
+#include "platform/socket/SocketModule.h"
+
+#include "stream/SocketComponent.h"
+
+#include <QDir>
+#include <QLibrary>
+
+namespace SocketModule {
+
+QString fileName()
+{
+#if defined(Q_OS_WIN)
+    return QStringLiteral("tavrixsck.dll");
+#else
+    return QStringLiteral("libtavrixsck.so");
+#endif
+}
+
+QString pathIn(const QString &componentFolder)
+{
+    return QDir(componentFolder).filePath(fileName());
+}
+
+std::unique_ptr<SocketComponent> create(const QString &componentFolder, QString *error)
+{
+    // The library stays loaded for the rest of the run: components created
+    // from it may live until the program ends.
+    auto *library = new QLibrary(pathIn(componentFolder));
+    const auto factory =
+        reinterpret_cast<SocketComponentFactory>(library->resolve(TAVRIX_SOCKET_FACTORY_NAME));
+    if (!factory) {
+        if (error)
+            *error = library->errorString();
+        delete library;
+        return nullptr;
+    }
+    return std::unique_ptr<SocketComponent>(factory());
+}
+
+} // namespace SocketModule
