@@ -1,1 +1,63 @@
-// placeholder
+#include "stream/BufferFileWriter.h"
+
+QString BufferFileWriter::fileNameFor(quint32 counter)
+{
+    return QStringLiteral("%1_strm.mp3").arg(counter, 3, 10, QLatin1Char('0'));
+}
+
+bool BufferFileWriter::openFirst(const QString &folder)
+{
+    m_folder = folder;
+    if (!m_folder.isEmpty() && !m_folder.endsWith(u'/'))
+        m_folder += u'/';
+    m_bytes = 0;
+    return createAndOpen(m_folder + fileNameFor(0));
+}
+
+bool BufferFileWriter::append(QByteArrayView data, qint64 limitBytes)
+{
+    if (!m_file.isOpen()) {
+        m_error = QStringLiteral("%1: no buffer file is open").arg(m_file.fileName());
+        return false;
+    }
+
+    // The file is opened unbuffered: this is the one system write of the
+    // arrival, and a full disk shows here rather than at some later flush.
+    const qint64 written = m_file.write(data.data(), data.size());
+    if (written != data.size()) {
+        const QString reason =
+            written < 0
+                ? m_file.errorString()
+                : QStringLiteral("only %1 of %2 bytes written").arg(written).arg(data.size());
+        m_error = QStringLiteral("%1: %2").arg(m_file.fileName(), reason);
+        m_file.close();
+        return false;
+    }
+
+    m_bytes += data.size();
+    if (m_bytes <= limitBytes)
+        return true;
+
+    m_file.close();
+    ++m_counter;
+    m_bytes = 0;
+    return createAndOpen(m_folder + fileNameFor(m_counter));
+}
+
+void BufferFileWriter::close()
+{
+    m_file.close();
+}
+
+// Creates the file empty (an old one of that name is truncated) and keeps it
+// open for writing as the current buffer file.
+bool BufferFileWriter::createAndOpen(const QString &path)
+{
+    m_file.close();
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        m_error = QStringLiteral("%1: %2").arg(path, m_file.errorString());
+        return false;
+    }
+    return true;
+}

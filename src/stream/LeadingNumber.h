@@ -11,6 +11,10 @@
 // text that does not begin with a number gives 0.
 double leadingNumber(const QString &text);
 
+// How many characters of `text` the leading number takes, blanks within and
+// right after it included; 0 when the text does not begin with a number.
+qsizetype leadingNumberLength(const QString &text);
+
 // Rounds to the nearest integer, halves to the even neighbour.
 double roundHalfEven(double value);
 

@@ -50,9 +50,21 @@ public:
     QByteArray takeAudio();
 
 private:
+    Outcome consumeLines();
+    bool decideStatusEarly();
+    bool acceptStatusLine(QByteArrayView line);
+    void readHeaderLine(QByteArrayView line);
+    Outcome refuse();
+
     Stage m_stage = Stage::StatusLine;
-    QByteArray m_pending;
+    QByteArray m_pending;      // status line and header block received so far
+    qsizetype m_lineStart = 0; // start of the line not yet complete
+    qsizetype m_scanned = 0;   // bytes of m_pending already searched for a line end
+    bool m_inStatusLine = true;
+    bool m_refused = false;
     QByteArray m_audio;
     bool m_httpStatus = false;
+    bool m_streamMark = false;  // an icy- header or an audio content type was seen
+    unsigned m_headersSeen = 0; // one bit per header whose first occurrence was read
     StationHeaders m_headers;
 };
