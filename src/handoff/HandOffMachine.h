@@ -30,6 +30,9 @@ public:
     void tick();
 
 private:
+    bool isFinishedBufferFile(const QString &name) const;
+    void abandonMove();
+
     SessionState &m_state;
     FolderListing &m_listing;
     FileOperations &m_files;

@@ -1,7 +1,6 @@
 #include "platform/FolderListing.h"
 
 #include <QDir>
-
 #include <algorithm>
 #include <limits>
 
@@ -47,7 +46,7 @@ void FolderListing::refresh()
         return;
     QDir dir(m_folder);
     dir.setNameFilters({QStringLiteral("*.mp3")});
-    dir.setFilter(QDir::Files | QDir::Hidden);
+    dir.setFilter(QDir::Files); // normal files only, as the game and the shell list them
     dir.setSorting(QDir::NoSort);
     m_names = dir.entryList(); // name filters match case-insensitively by default
     std::sort(m_names.begin(), m_names.end(), listedBefore);

@@ -2,8 +2,7 @@
 
 SettingsStore::SettingsStore()
     : m_settings(QStringLiteral("TAVRIX"), QStringLiteral("TAVRIX"))
-{
-}
+{}
 
 QString SettingsStore::ReadSetting(const QString &section, const QString &key) const
 {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 #include <QTest>
 
 TemporarySettingsLocation::TemporarySettingsLocation()
@@ -13,12 +14,18 @@ TemporarySettingsLocation::TemporarySettingsLocation()
     QDir(m_dir.path()).mkpath(QStringLiteral("cache"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/config")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/cache")));
+    // QSettings reads XDG_CONFIG_HOME once per process; point it here as well.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       m_dir.path() + QStringLiteral("/config"));
 }
 
 TemporarySettingsLocation::~TemporarySettingsLocation()
 {
     qputenv("XDG_CONFIG_HOME", m_oldConfig);
     qputenv("XDG_CACHE_HOME", m_oldCache);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       m_oldConfig.isEmpty() ? QDir::homePath() + QStringLiteral("/.config")
+                                             : QFile::decodeName(m_oldConfig));
 }
 
 QString TemporarySettingsLocation::configFile() const

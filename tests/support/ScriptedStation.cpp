@@ -1,0 +1,74 @@
+#include "ScriptedStation.h"
+
+#include <QTest>
+
+ScriptedStation::ScriptedStation()
+{
+    listen(QHostAddress::LocalHost, 0);
+    connect(this, &QTcpServer::newConnection, this, &ScriptedStation::onConnection);
+}
+
+QString ScriptedStation::address() const
+{
+    return QStringLiteral("127.0.0.1:") + QString::number(serverPort());
+}
+
+void ScriptedStation::onConnection()
+{
+    while (QTcpSocket *socket = nextPendingConnection()) {
+        m_client = socket;
+        m_request.clear();
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            m_request += socket->readAll();
+            if (!m_request.endsWith("\r\n\r\n") || socket->property("answered").toBool())
+                return;
+            socket->setProperty("answered", true);
+            for (const QByteArray &chunk : std::as_const(chunks)) {
+                if (socket->state() != QAbstractSocket::ConnectedState)
+                    return;
+                socket->write(chunk);
+                socket->flush();
+                if (pauseMs > 0)
+                    QTest::qWait(pauseMs);
+            }
+            if (closeAfterChunks)
+                socket->disconnectFromHost();
+        });
+    }
+}
+
+void ScriptedStation::send(const QByteArray &bytes)
+{
+    if (m_client) {
+        m_client->write(bytes);
+        m_client->flush();
+    }
+}
+
+void ScriptedStation::closeClient()
+{
+    if (m_client)
+        m_client->disconnectFromHost();
+}
+
+QByteArray icyHeader(const QByteArray &name, const QByteArray &genre, const QByteArray &url,
+                     const QByteArray &bitrate)
+{
+    return "ICY 200 OK\r\n"
+           "icy-notice1:<BR>This stream requires a player<BR>\r\n"
+           "icy-name:" + name + "\r\n"
+           "icy-genre:" + genre + "\r\n"
+           "icy-url:" + url + "\r\n"
+           "content-type:audio/mpeg\r\n"
+           "icy-pub:1\r\n"
+           "icy-br:" + bitrate + "\r\n"
+           "\r\n";
+}
+
+QByteArray audioBytes(qsizetype size, char seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + seed + i / 251) & 0xff);
+    return bytes;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+// A station on 127.0.0.1 that answers each connection with a scripted list of
+// chunks, written one by one with a short pause in between so that they tend
+// to arrive separately, and then either keeps the connection open or closes it.
+class ScriptedStation : public QTcpServer
+{
+public:
+    ScriptedStation();
+
+    QList<QByteArray> chunks;
+    bool closeAfterChunks = false;
+    int pauseMs = 5;
+
+    quint16 port() const { return serverPort(); }
+    QString address() const; // "127.0.0.1:<port>"
+
+    // What the client sent on the last connection.
+    QByteArray request() const { return m_request; }
+    bool hasClient() const { return m_client != nullptr; }
+    // Sends more bytes on the current connection.
+    void send(const QByteArray &bytes);
+    void closeClient();
+
+private:
+    void onConnection();
+
+    QPointer<QTcpSocket> m_client;
+    QByteArray m_request;
+};
+
+// An ICY response header: status line and header block.
+QByteArray icyHeader(const QByteArray &name, const QByteArray &genre, const QByteArray &url,
+                     const QByteArray &bitrate);
+
+// `size` bytes of a recognisable pattern standing in for audio.
+QByteArray audioBytes(qsizetype size, char seed = 0);

@@ -1,0 +1,263 @@
+#include "settings/RecentStations.h"
+#include "settings/SettingsStore.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString Recent = QStringLiteral("Recent");
+
+QString key(const char *prefix, int slot)
+{
+    return QLatin1String(prefix) + QString::number(slot);
+}
+
+// Stores `count` stations "Station n" / "host-n:8000" into slots 0..count-1.
+void storeStations(int count)
+{
+    SettingsStore store;
+    for (int n = 0; n < count; ++n) {
+        store.WriteSetting(Recent, key("RecentRadio", n), QStringLiteral("Station %1").arg(n));
+        store.WriteSetting(Recent, key("RecentRadioURL", n), QStringLiteral("host-%1:8000").arg(n));
+    }
+}
+
+} // namespace
+
+class RecentStationsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_config;
+
+private slots:
+    void initTestCase();
+    void init();
+    void presetsFollowTheTitlePattern_data();
+    void presetsFollowTheTitlePattern();
+    void loadKeepsItemsParallelToSlots();
+    void loadReadsOnlyFirst31Slots();
+    void lastUsedIndex_data();
+    void lastUsedIndex();
+    void addAppendsOnlyUnknownAddresses();
+    void addSearchesSlots0To30AndStopsAt41();
+    void saveWritesSelectionAndSlotsUpToOneEmptyPair();
+};
+
+void RecentStationsTest::initTestCase()
+{
+    // QSettings reads XDG_CONFIG_HOME once per process.
+    QVERIFY(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+}
+
+void RecentStationsTest::init()
+{
+    QSettings(QStringLiteral("TAVRIX"), QStringLiteral("TAVRIX")).clear();
+}
+
+void RecentStationsTest::presetsFollowTheTitlePattern_data()
+{
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("0") << 0 << 83 << " - "
+                       << "[32 KBPS]";
+    QTest::newRow("1") << 1 << 83 << ": "
+                       << "[24 KBPS]";
+    QTest::newRow("2") << 2 << 82 << " - "
+                       << "[96 KBPS]";
+    QTest::newRow("3") << 3 << 77 << " - "
+                       << "[160 KBPS]";
+}
+
+void RecentStationsTest::presetsFollowTheTitlePattern()
+{
+    QFETCH(int, slot);
+    QFETCH(int, length);
+    QFETCH(QString, separator);
+    QFETCH(QString, suffix);
+
+    const RecentStations::Station &preset = RecentStations::PresetStations[slot];
+    QCOMPARE(preset.title.size(), length);
+    QVERIFY2(preset.title.endsWith(QLatin1Char(' ') + suffix), qPrintable(preset.title));
+    QVERIFY(preset.title.indexOf(separator) > 0);
+    QVERIFY(preset.title.indexOf(separator) < preset.title.size() - suffix.size() - 3);
+
+    static const QRegularExpression form(
+        QStringLiteral("^http://(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3}):(\\d{1,5})$"));
+    const QRegularExpressionMatch match = form.match(preset.url);
+    QVERIFY2(match.hasMatch(), qPrintable(preset.url));
+    for (int part = 1; part <= 4; ++part)
+        QVERIFY(match.captured(part).toInt() <= 255);
+    QVERIFY(match.captured(5).toInt() > 0 && match.captured(5).toInt() <= 65535);
+}
+
+void RecentStationsTest::loadKeepsItemsParallelToSlots()
+{
+    RecentStations first;
+    QStringList presetTitles;
+    for (const auto &preset : RecentStations::PresetStations)
+        presetTitles << preset.title;
+    QCOMPARE(first.load(SettingsStore()), presetTitles);
+    QCOMPARE(first.count(), 4);
+    QCOMPARE(first.url(3), RecentStations::PresetStations[3].url);
+    QCOMPARE(first.url(4), QString());
+
+    {
+        SettingsStore store;
+        const QStringList titles = {QStringLiteral("A"), QString(),           QString(),
+                                    QStringLiteral("D"), QStringLiteral("E"), QString(),
+                                    QStringLiteral("G")};
+        for (int n = 0; n < titles.size(); ++n) {
+            store.WriteSetting(Recent, key("RecentRadio", n), titles[n]);
+            store.WriteSetting(Recent, key("RecentRadioURL", n), QStringLiteral("url-%1").arg(n));
+        }
+    }
+    // Slots 1 and 2 bring back their presets with the preset address; slot 5
+    // has no title and is left out, and G then is item 5 with its own address.
+    RecentStations recent;
+    QCOMPARE(recent.load(SettingsStore()),
+             QStringList({QStringLiteral("A"), presetTitles[1], presetTitles[2],
+                          QStringLiteral("D"), QStringLiteral("E"), QStringLiteral("G")}));
+    QCOMPARE(recent.url(0), QStringLiteral("url-0"));
+    QCOMPARE(recent.url(2), RecentStations::PresetStations[2].url);
+    QCOMPARE(recent.url(4), QStringLiteral("url-4"));
+    QCOMPARE(recent.title(5), QStringLiteral("G"));
+    QCOMPARE(recent.url(5), QStringLiteral("url-6"));
+    QCOMPARE(recent.url(6), QString());
+}
+
+void RecentStationsTest::loadReadsOnlyFirst31Slots()
+{
+    storeStations(35);
+    RecentStations recent;
+    QCOMPARE(recent.load(SettingsStore()).size(), 31);
+    QCOMPARE(recent.count(), 31);
+    QCOMPARE(recent.url(30), QStringLiteral("host-30:8000"));
+    QCOMPARE(recent.title(31), QString());
+    QCOMPARE(recent.url(-1), QString());
+    QCOMPARE(recent.url(41), QString());
+}
+
+void RecentStationsTest::lastUsedIndex_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("index");
+    QTest::newRow("plain") << "7" << 7;
+    QTest::newRow("minus one") << "-1" << 0;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("no digits") << "abc" << 0;
+    QTest::newRow("above 16 bits") << "40000" << 0;
+    QTest::newRow("largest") << "32767" << 32767;
+    QTest::newRow("rounds to 32768") << "32767.5" << 0;
+    QTest::newRow("half to even down") << "2.5" << 2;
+    QTest::newRow("half to even up") << "3.5" << 4;
+    QTest::newRow("blanks inside") << " 1 2" << 12;
+    QTest::newRow("trailing text") << "5 stations" << 5;
+    QTest::newRow("exponent") << "1e1" << 10;
+}
+
+void RecentStationsTest::lastUsedIndex()
+{
+    QFETCH(QString, text);
+    QFETCH(int, index);
+    QCOMPARE(RecentStations::lastUsedIndex(text), index);
+}
+
+void RecentStationsTest::addAppendsOnlyUnknownAddresses()
+{
+    RecentStations recent;
+    recent.load(SettingsStore());
+    QVERIFY(recent.add(QStringLiteral("Jazz FM [128 Kbps]"), QStringLiteral("jazz.example:8000")));
+    QCOMPARE(recent.count(), 5);
+    QCOMPARE(recent.title(4), QStringLiteral("Jazz FM [128 Kbps]"));
+    QCOMPARE(recent.url(4), QStringLiteral("jazz.example:8000"));
+    QVERIFY(!recent.StationInRecent);
+
+    // The same address text adds nothing, and the first title stays.
+    QVERIFY(!recent.add(QStringLiteral("Renamed [64 Kbps]"), QStringLiteral("jazz.example:8000")));
+    QVERIFY(!recent.add(QStringLiteral("Preset"), RecentStations::PresetStations[1].url));
+    QCOMPARE(recent.count(), 5);
+    QCOMPARE(recent.title(4), QStringLiteral("Jazz FM [128 Kbps]"));
+    QVERIFY(!recent.StationInRecent);
+
+    // Letter case and blanks count.
+    QVERIFY(recent.add(QStringLiteral("b"), QStringLiteral("JAZZ.example:8000")));
+    QVERIFY(recent.add(QStringLiteral("c"), QStringLiteral("jazz.example:8000 ")));
+    QCOMPARE(recent.count(), 7);
+}
+
+void RecentStationsTest::addSearchesSlots0To30AndStopsAt41()
+{
+    storeStations(31);
+    RecentStations recent;
+    recent.load(SettingsStore());
+    QVERIFY(recent.add(QStringLiteral("Slot 31"), QStringLiteral("slot31:8000")));
+    QVERIFY(!recent.add(QStringLiteral("again"), QStringLiteral("host-30:8000")));
+    // Slot 31 lies beyond the searched slots, so its station is appended again.
+    QVERIFY(recent.add(QStringLiteral("Slot 31 again"), QStringLiteral("slot31:8000")));
+    QCOMPARE(recent.url(32), QStringLiteral("slot31:8000"));
+
+    for (int n = 33; n < RecentStations::SlotCount; ++n)
+        QVERIFY(recent.add(QStringLiteral("t"), QStringLiteral("more-%1").arg(n)));
+    QCOMPARE(recent.count(), 41);
+    QVERIFY(!recent.add(QStringLiteral("full"), QStringLiteral("full:8000")));
+    QCOMPARE(recent.count(), 41);
+    QCOMPARE(recent.url(40), QStringLiteral("more-40"));
+    QVERIFY(!recent.StationInRecent);
+}
+
+void RecentStationsTest::saveWritesSelectionAndSlotsUpToOneEmptyPair()
+{
+    SettingsStore().WriteSetting(Recent, QStringLiteral("RecentRadio35"), QStringLiteral("Old"));
+    RecentStations recent;
+    recent.load(SettingsStore());
+    recent.add(QStringLiteral("Ελληνικό ράδιο [96 Kbps]"), QStringLiteral("gr:8000"));
+    recent.add(QStringLiteral("Rock, Pop [128 Kbps]"), QStringLiteral("http://10.1.2.3:8000"));
+    {
+        SettingsStore store;
+        recent.save(store, 5);
+    }
+
+    QSettings raw(QStringLiteral("TAVRIX"), QStringLiteral("TAVRIX"));
+    raw.beginGroup(Recent);
+    QCOMPARE(raw.value(QStringLiteral("LastUsed")).toString(), QStringLiteral("5"));
+    QVERIFY(raw.contains(QStringLiteral("RecentRadio6")));
+    QVERIFY(raw.contains(QStringLiteral("RecentRadioURL6")));
+    QCOMPARE(raw.value(QStringLiteral("RecentRadio6")).toString(), QString());
+    QVERIFY(!raw.contains(QStringLiteral("RecentRadio7")));
+    QCOMPARE(raw.value(QStringLiteral("RecentRadio35")).toString(), QStringLiteral("Old"));
+
+    RecentStations reloaded;
+    reloaded.load(SettingsStore());
+    QCOMPARE(reloaded.count(), 6);
+    for (int n = 0; n < 6; ++n) {
+        QCOMPARE(reloaded.title(n), recent.title(n));
+        QCOMPARE(reloaded.url(n), recent.url(n));
+    }
+    QCOMPARE(RecentStations::lastUsedIndex(
+                 SettingsStore().ReadSetting(Recent, QStringLiteral("LastUsed"))),
+             5);
+
+    // A full list ends at slot 40, the last slot there is.
+    for (int n = 6; n < RecentStations::SlotCount; ++n)
+        reloaded.add(QStringLiteral("t"), QStringLiteral("u-%1").arg(n));
+    {
+        SettingsStore store;
+        reloaded.save(store, -1);
+    }
+    raw.sync();
+    QCOMPARE(raw.value(QStringLiteral("LastUsed")).toString(), QStringLiteral("-1"));
+    QCOMPARE(raw.value(QStringLiteral("RecentRadioURL40")).toString(), QStringLiteral("u-40"));
+    QVERIFY(!raw.contains(QStringLiteral("RecentRadio41")));
+}
+
+QTEST_GUILESS_MAIN(RecentStationsTest)
+#include "tst_recentstations.moc"
