@@ -1,6 +1,6 @@
 #include "ScriptedStation.h"
 
-#include <QTest>
+#include <QTimer>
 
 ScriptedStation::ScriptedStation()
 {
@@ -23,18 +23,25 @@ void ScriptedStation::onConnection()
             if (!m_request.endsWith("\r\n\r\n") || socket->property("answered").toBool())
                 return;
             socket->setProperty("answered", true);
-            for (const QByteArray &chunk : std::as_const(chunks)) {
-                if (socket->state() != QAbstractSocket::ConnectedState)
-                    return;
-                socket->write(chunk);
-                socket->flush();
-                if (pauseMs > 0)
-                    QTest::qWait(pauseMs);
-            }
-            if (closeAfterChunks)
-                socket->disconnectFromHost();
+            sendChunk(socket, 0);
         });
     }
+}
+
+// Writes chunk `index`, then the next one after the pause, from the event
+// loop, so the test and the window go on running in between.
+void ScriptedStation::sendChunk(QPointer<QTcpSocket> socket, qsizetype index)
+{
+    if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    if (index >= chunks.size()) {
+        if (closeAfterChunks)
+            socket->disconnectFromHost();
+        return;
+    }
+    socket->write(chunks[index]);
+    socket->flush();
+    QTimer::singleShot(pauseMs, this, [this, socket, index] { sendChunk(socket, index + 1); });
 }
 
 void ScriptedStation::send(const QByteArray &bytes)

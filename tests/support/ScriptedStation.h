@@ -6,9 +6,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-// A station on 127.0.0.1 that answers each connection with a scripted list of
-// chunks, written one by one with a short pause in between so that they tend
-// to arrive separately, and then either keeps the connection open or closes it.
+// A station on 127.0.0.1 that answers each request with a scripted list of
+// chunks, written one by one with a pause in between so that they tend to
+// arrive separately, and then either keeps the connection open or closes it.
 class ScriptedStation : public QTcpServer
 {
 public:
@@ -30,6 +30,7 @@ public:
 
 private:
     void onConnection();
+    void sendChunk(QPointer<QTcpSocket> socket, qsizetype index);
 
     QPointer<QTcpSocket> m_client;
     QByteArray m_request;
