@@ -1,1 +1,23 @@
-// placeholder
+#include "app/frmStart.h"
+#include "platform/Dialogs.h"
+#include "platform/FileOperations.h"
+#include "platform/PlatformServices.h"
+#include "platform/Shell.h"
+#include "ui/Resources.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(programIcon());
+
+    QtDialogs dialogs;
+    DesktopShell shell;
+    DiskFileOperations files;
+    const PlatformServices services{&dialogs, &shell, &files,
+                                    QCoreApplication::applicationDirPath()};
+
+    frmStart start(services);
+    return QApplication::exec();
+}

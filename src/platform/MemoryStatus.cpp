@@ -1,1 +1,84 @@
-// placeholder
+#include "platform/MemoryStatus.h"
+
+#include <cfenv>
+#include <cmath>
+
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#else
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#endif
+
+#if defined(Q_OS_WIN)
+
+MemoryStatus readMemoryStatus()
+{
+    MEMORYSTATUSEX status = {};
+    status.dwLength = sizeof(status);
+    if (!GlobalMemoryStatusEx(&status))
+        return {};
+    return {status.ullTotalPhys, status.ullAvailPhys};
+}
+
+#else
+
+namespace {
+
+// The value of a "Name:   12345 kB" line of /proc/meminfo, in bytes.
+bool meminfoValue(const QByteArray &line, const QByteArray &name, quint64 *bytes)
+{
+    if (!line.startsWith(name))
+        return false;
+    const QList<QByteArray> fields = line.mid(name.size()).simplified().split(' ');
+    bool ok = false;
+    const quint64 value = fields.value(0).toULongLong(&ok);
+    if (!ok)
+        return false;
+    *bytes = fields.value(1) == "kB" ? value * 1024 : value;
+    return true;
+}
+
+} // namespace
+
+MemoryStatus readMemoryStatus()
+{
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (!meminfo.open(QIODevice::ReadOnly))
+        return {};
+    MemoryStatus status;
+    quint64 free = 0;
+    bool haveAvailable = false;
+    // /proc files report a size of 0; readAll() reads on to the end anyway.
+    const QList<QByteArray> lines = meminfo.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        meminfoValue(line, "MemTotal:", &status.totalPhys);
+        meminfoValue(line, "MemFree:", &free);
+        if (meminfoValue(line, "MemAvailable:", &status.availPhys))
+            haveAvailable = true;
+    }
+    // Kernels before 3.14 have no MemAvailable.
+    if (!haveAvailable)
+        status.availPhys = free;
+    return status;
+}
+
+#endif
+
+QString memoryLine(const MemoryStatus &status)
+{
+    const quint64 totalKB = status.totalPhys / 1024;
+    // The divisor is rounded to nearest, a half to the even neighbour.
+    const int oldRounding = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double divisor = std::nearbyint(static_cast<double>(status.totalPhys) / 100.0);
+    std::fesetround(oldRounding);
+    // 50 bytes or less in all would make the divisor 0; such a machine
+    // shows 0% free rather than dividing by zero.
+    const quint64 freePercent =
+        divisor > 0 ? status.availPhys / static_cast<quint64>(divisor) : quint64(0);
+    return QStringLiteral("Total physical memory:   %1 KB (%2% free)")
+        .arg(totalKB)
+        .arg(freePercent);
+}

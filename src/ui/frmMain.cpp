@@ -1,1 +1,499 @@
-// placeholder
+// The main window's layout, load and unload, the locking of its inputs around
+// a stream, the links, the About window and the buffer modes.
+
+#include "ui/frmMain.h"
+
+#include "app/Links.h"
+#include "app/VersionCaption.h"
+#include "platform/Dialogs.h"
+#include "platform/Shell.h"
+#include "platform/socket/SocketModule.h"
+#include "ui/ClickableLabel.h"
+#include "ui/Resources.h"
+#include "ui/Twips.h"
+#include "ui/WindowFont.h"
+#include "ui/frmAbout.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QWindow>
+#include <exception>
+#include <functional>
+
+namespace {
+
+using Twips::place;
+using Twips::px;
+
+void setBold(QWidget *widget, bool bold)
+{
+    QFont font = widget->font();
+    font.setBold(bold);
+    widget->setFont(font);
+}
+
+void setTextColour(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+// A text box the user cannot type into, with the button-face background.
+void makeReadOnlyBox(QLineEdit *box)
+{
+    box->setReadOnly(true);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    box->setPalette(palette);
+}
+
+// Runs one load step; a step that fails is skipped so that the window still
+// loads and the next step runs.
+void skipOnError(const std::function<void()> &step)
+{
+    try {
+        step();
+    } catch (const std::exception &error) {
+        qWarning("Load step skipped: %s", error.what());
+    } catch (...) {
+        qWarning("Load step skipped");
+    }
+}
+
+const QString WelcomeText = QStringLiteral(
+    "In order to replace the GTA III or ViceCity MP3 radio with live Internet radio, please "
+    "configure the settings below and click the Start Streaming button at the bottom.");
+
+const QColor VersionGrey(138, 138, 138);
+const QColor WarningRed(255, 0, 0);
+
+// The window's client area: 6990 x 7605 twips.
+constexpr QSize ClientSize(466, 507);
+
+// The separators under the three section headings and above the bottom row
+// (design y in twips), drawn two pixels thick from x 120 to 6840.
+constexpr int SeparatorTops[] = {2040, 4680, 6120, 6960};
+
+} // namespace
+
+frmMain::frmMain(const PlatformServices &services, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint)
+    , m_services(services)
+    , m_handOff(m_state, m_flbBufferPath, *services.files, *this)
+{
+    loadResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tavrix"));
+    setWindowIcon(programIcon());
+    setFont(WindowFont::standard());
+    setFixedSize(ClientSize);
+    setMouseTracking(true);
+    if (QScreen *screen = this->screen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, ClientSize,
+                                        screen->availableGeometry()));
+
+    buildControls();
+
+    m_tmrRecent = new QTimer(this);
+    m_tmrRecent->setObjectName(QStringLiteral("tmrRecent"));
+    m_tmrRecent->setInterval(100);
+    connect(m_tmrRecent, &QTimer::timeout, this, &frmMain::tmrRecent_Timer);
+
+    m_tmrMain = new QTimer(this);
+    m_tmrMain->setObjectName(QStringLiteral("tmrMain"));
+    m_tmrMain->setInterval(1000);
+    connect(m_tmrMain, &QTimer::timeout, this, &frmMain::tmrMain_Timer);
+
+    m_sck = SocketModule::create(m_services.componentFolder, &m_socketLoadError);
+    if (m_sck) {
+        m_sck->setListener(this);
+        m_sck->setErrorDisplay(this);
+    }
+
+    Form_Load();
+}
+
+frmMain::~frmMain()
+{
+    // The About window clears m_about when it goes; let it go while this
+    // window is still whole.
+    delete m_about;
+}
+
+void frmMain::buildControls()
+{
+    imgTop = place(new QLabel(this), "imgTop", Twips::rect(0, 0, 7020, 1200));
+    imgTop->setPixmap(QPixmap(QStringLiteral(":/images/banner.png")));
+    imgTop->installEventFilter(this);
+
+    lblVersion = place(new QLabel(QStringLiteral("Version 1.0.0"), this), "lblVersion",
+                       Twips::rect(5400, 120, 1455, 255));
+    lblVersion->setFont(WindowFont::tahoma());
+    setBold(lblVersion, true);
+    setTextColour(lblVersion, VersionGrey);
+    lblVersion->setAlignment(Qt::AlignRight | Qt::AlignTop);
+
+    lblWelcome =
+        place(new QLabel(WelcomeText, this), "lblWelcome", Twips::rect(120, 1300, 6735, 495));
+    lblWelcome->setTextFormat(Qt::PlainText);
+    lblWelcome->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lblWelcome->setWordWrap(true);
+
+    lblTitle = place(new QLabel(QStringLiteral("Radio station settings"), this), "lblTitle",
+                     Twips::rect(120, 1800, 6735, 255));
+    setBold(lblTitle, true);
+
+    lblFullUrl = place(new QLabel(QStringLiteral("Full URL of the radio to play:"), this),
+                       "lblFullUrl", Twips::rect(120, 2160, 2535, 255));
+    txtURL = place(new QLineEdit(this), "txtURL", Twips::rect(120, 2400, 3255, 285));
+
+    lblFind = place(new ClickableLabel(this), "lblFind", Twips::rect(2880, 2160, 435, 195));
+    lblFind->setText(QStringLiteral("Find..."));
+    lblFind->makeLink();
+    lblFind->setMouseTracking(true);
+    lblFind->installEventFilter(this);
+    connect(lblFind, &ClickableLabel::clicked, this, &frmMain::lblFind_Click);
+
+    lblTemporary = place(new QLabel(QStringLiteral("Temporary files location:"), this),
+                         "lblTemporary", Twips::rect(3480, 2160, 3375, 255));
+    txtBufferPath = place(new QLineEdit(this), "txtBufferPath", Twips::rect(3480, 2400, 2895, 285));
+    makeReadOnlyBox(txtBufferPath);
+    cmdTemporary = place(new QPushButton(QStringLiteral("..."), this), "cmdTemporary",
+                         Twips::rect(6480, 2400, 375, 285));
+    connect(cmdTemporary, &QPushButton::clicked, this, &frmMain::cmdTemporary_Click);
+
+    lblRecent = place(new QLabel(QStringLiteral("Recently used stations list:"), this), "lblRecent",
+                      Twips::rect(120, 2760, 6735, 255));
+    cmbRecent = place(new QComboBox(this), "cmbRecent", Twips::rect(120, 3000, 6735, 315));
+    cmbRecent->setEditable(false);
+    cmbRecent->installEventFilter(this);
+
+    lblBuffer = place(
+        new QLabel(QStringLiteral(
+                       "The buffer size must be chosen based on the radio bandwidth you select. "),
+                   this),
+        "lblBuffer", Twips::rect(120, 3480, 6735, 255));
+
+    Picture1 = place(new QWidget(this), "Picture1", Twips::rect(120, 3720, 6735, 735));
+    optDSL = place(new QRadioButton(QStringLiteral("DSL/Cable/LAN mode"), Picture1), "optDSL",
+                   Twips::rect(0, 30, 2175, 255));
+    opt56K = place(new QRadioButton(QStringLiteral("56K/ISDN mode"), Picture1), "opt56K",
+                   Twips::rect(2280, 30, 2175, 255));
+    optCustom = place(new QRadioButton(QStringLiteral("Custom (use carefully)"), Picture1),
+                      "optCustom", Twips::rect(4560, 0, 2175, 255));
+    cmbBuffer = place(new QComboBox(Picture1), "cmbBuffer", Twips::rect(4560, 315, 1215, 315));
+    cmbBuffer->addItems({QStringLiteral("128 KB"), QStringLiteral("512 KB"),
+                         QStringLiteral("1024 KB"), QStringLiteral("2048 KB"),
+                         QStringLiteral("3076 KB"), QStringLiteral("4096 KB")});
+    cmbBuffer->setEnabled(false);
+    lblBufferSize = place(
+        new QLabel(QStringLiteral("Prebuffering size set to 256 KB of data per file."), Picture1),
+        "lblBufferSize", Twips::rect(0, 345, 4455, 255));
+    opt56K->setChecked(true);
+    // Selecting a mode, by click, keyboard or code, applies it.
+    connect(opt56K, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            opt56K_Click();
+    });
+    connect(optDSL, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            optDSL_Click();
+    });
+    connect(optCustom, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            optCustom_Click();
+    });
+
+    lblAdvanced = place(new QLabel(QStringLiteral("Status"), this), "lblAdvanced",
+                        Twips::rect(120, 4440, 6735, 255));
+    setBold(lblAdvanced, true);
+
+    lblServerName = place(new QLabel(this), "lblServerName", Twips::rect(120, 4800, 6735, 210));
+    lblGenre = place(new QLabel(this), "lblGenre", Twips::rect(120, 5040, 2175, 210));
+    lblURL = place(new QLabel(this), "lblURL", Twips::rect(2400, 5040, 2895, 210));
+    lblBitrate = place(new ClickableLabel(this), "lblBitrate", Twips::rect(5400, 5040, 1485, 195));
+    connect(lblBitrate, &ClickableLabel::clicked, this, &frmMain::lblBitrate_Click);
+    lblStatus = place(new QLabel(QStringLiteral("Streaming not activated."), this), "lblStatus",
+                      Twips::rect(120, 5280, 6735, 210));
+    // Station texts come from the network and stored texts from the settings:
+    // they are shown as they are, never interpreted as markup.
+    for (QLabel *label :
+         {lblServerName, lblGenre, lblURL, static_cast<QLabel *>(lblBitrate), lblStatus}) {
+        label->setTextFormat(Qt::PlainText);
+    }
+
+    picStatusBar = place(new QFrame(this), "picStatusBar", Twips::rect(120, 5535, 6735, 200));
+    picStatusBar->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    picStatusBar->setLineWidth(1);
+    shpBar = place(new QFrame(picStatusBar), "shpBar",
+                   Twips::rect(0, 0, 6700, 165).translated(picStatusBar->contentsRect().topLeft()));
+    shpBar->setAutoFillBackground(true);
+    QPalette barPalette = shpBar->palette();
+    barPalette.setColor(QPalette::Window, barPalette.color(QPalette::Highlight));
+    shpBar->setPalette(barPalette);
+    shpBar->setFixedWidth(px(15));
+    shpBar->hide();
+
+    lblGTA = place(new QLabel(QStringLiteral("GTA Settings"), this), "lblGTA",
+                   Twips::rect(120, 5880, 6735, 255));
+    setBold(lblGTA, true);
+    lblGTAfolder = place(new QLabel(QStringLiteral("MP3s folder:"), this), "lblGTAfolder",
+                         Twips::rect(120, 6240, 1695, 255));
+    txtRadioPath = place(new QLineEdit(this), "txtRadioPath", Twips::rect(120, 6480, 6255, 285));
+    makeReadOnlyBox(txtRadioPath);
+    cmdGTAfolder = place(new QPushButton(QStringLiteral("..."), this), "cmdGTAfolder",
+                         Twips::rect(6480, 6480, 375, 285));
+    connect(cmdGTAfolder, &QPushButton::clicked, this, &frmMain::cmdGTAfolder_Click);
+
+    cmdAbout = place(new QPushButton(QStringLiteral("About..."), this), "cmdAbout",
+                     Twips::rect(120, 7080, 1095, 375));
+    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    cmdExit = place(new QPushButton(QStringLiteral("Exit"), this), "cmdExit",
+                    Twips::rect(1320, 7080, 1095, 375));
+    connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
+    chkStart = place(new QCheckBox(QStringLiteral("Auto start GTA"), this), "chkStart",
+                     Twips::rect(2880, 7140, 1575, 255));
+    chkStart->setChecked(true);
+    cmdStart = place(new QPushButton(QStringLiteral("Start Buffering"), this), "cmdStart",
+                     Twips::rect(4920, 7080, 1935, 375));
+    connect(cmdStart, &QPushButton::clicked, this, &frmMain::cmdStart_Click);
+
+    // Label texts start at the top of the label, as in the design.
+    for (QLabel *label : findChildren<QLabel *>()) {
+        if (label->alignment() == (Qt::AlignLeft | Qt::AlignVCenter))
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
+
+    // Keyboard order of the controls that take the focus.
+    QWidget *const tabOrder[] = {txtURL,    txtBufferPath, txtRadioPath, cmdStart, cmdExit,
+                                 cmbRecent, cmdTemporary,  cmdGTAfolder, cmdAbout, chkStart,
+                                 cmbBuffer, optCustom,     opt56K,       optDSL};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+void frmMain::Form_Load()
+{
+    skipOnError([this] { lblVersion->setText(VersionCaption()); });
+    skipOnError([this] { cmbBuffer->setCurrentIndex(0); });
+    skipOnError([this] { LoadFolderSettings(); });
+    skipOnError([this] { LoadRecentStations(); });
+    skipOnError([this] { UseDefaultBufferFolderIfNeeded(); });
+    skipOnError([this] { LoadLastUsedStation(); });
+    skipOnError([this] { BuildGameFileNames(); });
+}
+
+void frmMain::Form_Unload()
+{
+    m_state.BufferFile.close();
+    if (m_sck)
+        m_sck->Close();
+    SaveRecentStations();
+    m_tmrMain->stop();
+    m_tmrRecent->stop();
+    if (m_about)
+        m_about->hide();
+    emit unloaded();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    // No confirmation, even during a stream: closing always succeeds.
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::cmdExit_Click()
+{
+    close();
+}
+
+void frmMain::DisableControls()
+{
+    txtURL->setEnabled(false);
+    cmdTemporary->setEnabled(false);
+    cmbRecent->setEnabled(false);
+    optDSL->setEnabled(false);
+    opt56K->setEnabled(false);
+    optCustom->setEnabled(false);
+    cmbBuffer->setEnabled(false);
+    cmdGTAfolder->setEnabled(false);
+    cmdStart->setText(QStringLiteral("Cancel"));
+    shpBar->setFixedWidth(px(15));
+    // "Cancel" becomes usable once the station's header block has been read.
+    cmdStart->setEnabled(false);
+    chkStart->setEnabled(false);
+}
+
+void frmMain::EnableControls()
+{
+    txtURL->setEnabled(true);
+    cmdTemporary->setEnabled(true);
+    cmbRecent->setEnabled(true);
+    optDSL->setEnabled(true);
+    opt56K->setEnabled(true);
+    optCustom->setEnabled(true);
+    cmbBuffer->setEnabled(optCustom->isChecked());
+    cmdGTAfolder->setEnabled(true);
+    cmdStart->setText(QStringLiteral("Start Buffering"));
+    shpBar->setFixedWidth(px(15));
+    m_flbBufferPath.refresh();
+    m_state.Response.reset();
+    m_state.BufferFile.resetBytes();
+    m_state.AutoStartGame = false;
+    lblWelcome->setText(WelcomeText);
+    setBold(lblWelcome, false);
+    setBitrateWarning(false);
+    cmdStart->setEnabled(true);
+    chkStart->setEnabled(true);
+}
+
+void frmMain::FormDrag(QWidget *window)
+{
+    // The window system moves the window with the pointer until the button
+    // is released; where it cannot (no window manager), nothing happens.
+    if (QWindow *handle = window->window()->windowHandle())
+        handle->startSystemMove();
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == imgTop && event->type() == QEvent::MouseButtonPress) {
+        FormDrag(this);
+        return true;
+    }
+    if (watched == lblFind &&
+        (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter))
+        lblFind->setTextColour(ClickableLabel::hoverColour());
+    if (watched == cmbRecent) {
+        // Opening the drop-down list moves the keyboard focus into the list's
+        // popup; for the user the list still has the focus, and the follower
+        // timer keeps running.
+        if (event->type() == QEvent::FocusIn) {
+            cmbRecent_GotFocus();
+        } else if (event->type() == QEvent::FocusOut) {
+            bool intoPopup = static_cast<QFocusEvent *>(event)->reason() == Qt::PopupFocusReason;
+            // The popup is a window of its own, owned by the list.
+            for (const QWidget *w = QApplication::focusWidget(); w && !intoPopup;
+                 w = w->parentWidget())
+                intoPopup = w == cmbRecent;
+            if (!intoPopup)
+                cmbRecent_LostFocus();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::mouseMoveEvent(QMouseEvent *event)
+{
+    // Only the window's own background turns the link back to its design
+    // colour; passing over another control leaves it bright.
+    if (!childAt(event->position().toPoint()) &&
+        lblFind->textColour() == ClickableLabel::hoverColour())
+        lblFind->setTextColour(ClickableLabel::linkColour());
+    QWidget::mouseMoveEvent(event);
+}
+
+void frmMain::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+
+    // The black line under the banner.
+    painter.setPen(Qt::black);
+    painter.drawLine(0, px(1200), px(7080), px(1200));
+
+    // The separators: an etched line, two pixels thick.
+    for (const int top : SeparatorTops) {
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawLine(px(120), px(top), px(6840), px(top));
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawLine(px(120), px(top) + 1, px(6840), px(top) + 1);
+    }
+
+    // The frame round "Auto start GTA".
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(Twips::rect(2520, 7080, 2295, 375).adjusted(0, 0, -1, -1));
+}
+
+void frmMain::lblFind_Click()
+{
+    m_services.shell->OpenDocument(Links::stationDirectory());
+}
+
+void frmMain::cmdAbout_Click()
+{
+    if (!m_about) {
+        m_about = new frmAbout(m_services, this);
+        connect(m_about, &QObject::destroyed, this, [this] { m_about = nullptr; });
+    }
+    m_about->exec();
+}
+
+void frmMain::opt56K_Click()
+{
+    lblBufferSize->setText(QStringLiteral("Prebuffering size set to 256 KB of data per file."));
+    cmbBuffer->setEnabled(false);
+    m_state.PrebufferKB = 256;
+}
+
+void frmMain::optDSL_Click()
+{
+    lblBufferSize->setText(QStringLiteral("Prebuffering size set to 1024 KB of data per file."));
+    cmbBuffer->setEnabled(false);
+    m_state.PrebufferKB = 1024;
+}
+
+void frmMain::optCustom_Click()
+{
+    // The size is read from the list when a stream starts.
+    lblBufferSize->setText(QStringLiteral("Prebuffering size set to:"));
+    cmbBuffer->setEnabled(true);
+}
+
+void frmMain::setBitrateWarning(bool high)
+{
+    if (high) {
+        lblBitrate->setTextColour(WarningRed);
+        lblBitrate->setUnderline(true);
+        lblBitrate->setCursor(Qt::PointingHandCursor);
+    } else {
+        // The hand cursor, once set, stays: only the look goes back.
+        lblBitrate->setTextColour(palette().color(QPalette::ButtonText));
+        lblBitrate->setUnderline(false);
+    }
+    lblBitrate->adjustSize();
+}
+
+void frmMain::lblBitrate_Click()
+{
+    if (lblBitrate->textColour() != WarningRed)
+        return;
+    m_services.dialogs->showMessage(
+        this, MessageIcon::Information, MessageButtons::Ok,
+        QStringLiteral("Radio with high bitrate warning"),
+        QStringLiteral("The selected radio has a high bitrate. Make sure your connection is fast "
+                       "enough to stream it in time (at lest 256 or 512 Kbps depending on the "
+                       "bitrate and network performance), and also use the DSL/Cable/LAN mode "
+                       "buffer size setting."));
+}
+
+void frmMain::message(MessageIcon icon, const QString &text)
+{
+    m_services.dialogs->showMessage(this, icon, MessageButtons::Ok, QStringLiteral("Tavrix"), text);
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "handoff/HandOffMachine.h"
+#include "platform/Dialogs.h"
 #include "platform/FolderListing.h"
 #include "platform/PlatformServices.h"
 #include "settings/SettingsStore.h"
@@ -64,7 +65,14 @@ public:
     void tmrMain_Timer();
     void tmrRecent_Timer();
 
+    // The station line turns into a clickable warning for a high bitrate.
+    void setBitrateWarning(bool high);
+
     frmAbout *aboutWindow() const { return m_about; }
+
+signals:
+    // The window has been unloaded: the program is to end.
+    void unloaded();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -76,6 +84,8 @@ private:
     void buildControls();
     void Form_Load();
     void Form_Unload();
+    void cmdExit_Click();
+    void lblFind_Click();
     void txtRadioPath_Change();
     void txtBufferPath_Change();
     void setRadioPathText(const QString &text);
@@ -95,7 +105,6 @@ private:
     void endSessionOnFileError();
     void refuseStation();
     void connectionEnded();
-    void setBitrateWarning(bool high);
     void message(MessageIcon icon, const QString &text);
 
     // Socket events

@@ -23,15 +23,15 @@ QString pathIn(const QString &componentFolder)
 
 std::unique_ptr<SocketComponent> create(const QString &componentFolder, QString *error)
 {
-    // The library stays loaded for the rest of the run: components created
-    // from it may live until the program ends.
-    auto *library = new QLibrary(pathIn(componentFolder));
+    // A QLibrary does not unload its library when destroyed, so the module
+    // stays loaded for the rest of the run: components created from it may
+    // live until the program ends.
+    QLibrary library(pathIn(componentFolder));
     const auto factory =
-        reinterpret_cast<SocketComponentFactory>(library->resolve(TAVRIX_SOCKET_FACTORY_NAME));
+        reinterpret_cast<SocketComponentFactory>(library.resolve(TAVRIX_SOCKET_FACTORY_NAME));
     if (!factory) {
         if (error)
-            *error = library->errorString();
-        delete library;
+            *error = library.errorString();
         return nullptr;
     }
     return std::unique_ptr<SocketComponent>(factory());

@@ -1,1 +1,301 @@
-// placeholder
+// The socket component module: one TCP client connection over QTcpSocket,
+// seen by the program only through the abstract SocketComponent interface.
+
+#include "stream/SocketComponent.h"
+
+#include <QNetworkProxy>
+#include <QObject>
+#include <QTcpSocket>
+#include <QTimer>
+#include <algorithm>
+#include <deque>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Linux gives up on an unanswered connection attempt only after about two
+// minutes, while the main window waits with its Cancel button disabled; the
+// attempt is reported as timed out much sooner.
+constexpr int ConnectTimeoutMs = 30000;
+
+constexpr qint64 ReadChunkBytes = 256 * 1024;
+
+// Error numbers follow Winsock, which is what users and older documentation
+// of the program know.
+constexpr qint16 ErrorAccessDenied = 10013;
+constexpr qint16 ErrorConnectionAborted = 10053;
+constexpr qint16 ErrorNoBufferSpace = 10055;
+constexpr qint16 ErrorTimedOut = 10060;
+constexpr qint16 ErrorConnectionRefused = 10061;
+constexpr qint16 ErrorHostNotFound = 11001;
+
+qint16 errorNumber(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return ErrorConnectionRefused;
+    case QAbstractSocket::HostNotFoundError:
+        return ErrorHostNotFound;
+    case QAbstractSocket::SocketTimeoutError:
+        return ErrorTimedOut;
+    case QAbstractSocket::SocketAccessError:
+        return ErrorAccessDenied;
+    case QAbstractSocket::SocketResourceError:
+        return ErrorNoBufferSpace;
+    default:
+        return ErrorConnectionAborted;
+    }
+}
+
+class TcpSocketComponent final : public SocketComponent
+{
+public:
+    TcpSocketComponent() = default;
+    ~TcpSocketComponent() override;
+
+    void setListener(SocketComponentListener *listener) override { m_listener = listener; }
+    void setErrorDisplay(SocketErrorDisplay *display) override { m_display = display; }
+
+    void Connect(const QString &remoteHost, quint16 remotePort) override;
+    void SendData(const QByteArray &data) override;
+    QByteArray GetData() override;
+    void Close() override;
+
+private:
+    enum class EventKind { Connect, DataArrival, Close, Error };
+    struct Event
+    {
+        Event(EventKind eventKind, qint16 errorNumber = 0, const QString &errorText = {})
+            : kind(eventKind)
+            , number(errorNumber)
+            , description(errorText)
+        {}
+        EventKind kind;
+        qint16 number;
+        QString description;
+    };
+
+    void post(Event event);
+    void dispatch();
+    void deliver(const Event &event);
+    void deliverData();
+
+    void detach();
+    void retire(QTcpSocket *socket);
+    void releaseRetired();
+
+    SocketComponentListener *m_listener = nullptr;
+    SocketErrorDisplay *m_display = nullptr;
+
+    QTcpSocket *m_socket = nullptr;
+    QTimer *m_connectTimer = nullptr; // child of m_socket
+    quint64 m_connection = 0;         // changes whenever m_socket is replaced or dropped
+    bool m_ended = false;             // Sck_Close or Sck_Error was delivered
+    qint64 m_announced = 0;           // waiting bytes the listener has been told about
+
+    // Events are delivered one at a time: an event raised while the listener
+    // is still handling another (a modal box runs a nested event loop) waits
+    // here until that handler has returned.
+    std::deque<Event> m_pending;
+    int m_busy = 0;
+    // Sockets dropped while one of their signals may still be on the stack;
+    // they are deleted once control is back in the event loop.
+    std::vector<QTcpSocket *> m_retired;
+    // Expires with the component, which a listener may destroy in a handler.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    // Receives the deferred dispatch after Connect(); its destruction drops it.
+    QObject m_context;
+};
+
+TcpSocketComponent::~TcpSocketComponent()
+{
+    m_listener = nullptr;
+    m_display = nullptr;
+    detach();
+    for (QTcpSocket *socket : m_retired)
+        socket->deleteLater();
+}
+
+void TcpSocketComponent::Connect(const QString &remoteHost, quint16 remotePort)
+{
+    detach();
+
+    m_socket = new QTcpSocket;
+    m_socket->setProxy(QNetworkProxy::NoProxy);
+    m_socket->setReadBufferSize(ReadChunkBytes);
+    m_connectTimer = new QTimer(m_socket);
+    m_connectTimer->setSingleShot(true);
+    QTcpSocket *socket = m_socket;
+
+    QObject::connect(socket, &QTcpSocket::connected, socket, [this] {
+        m_connectTimer->stop();
+        post({EventKind::Connect});
+    });
+    QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                     [this] { post({EventKind::DataArrival}); });
+    QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
+                     [this, socket](QAbstractSocket::SocketError error) {
+                         m_connectTimer->stop();
+                         if (error == QAbstractSocket::RemoteHostClosedError)
+                             post({EventKind::Close});
+                         else
+                             post({EventKind::Error, errorNumber(error), socket->errorString()});
+                     });
+    QObject::connect(m_connectTimer, &QTimer::timeout, socket, [this, socket] {
+        socket->abort();
+        post({EventKind::Error, ErrorTimedOut, QStringLiteral("Connection timed out")});
+    });
+
+    // A refused connection to a local port can fail inside connectToHost();
+    // such an event is held back so that Connect() returns first.
+    ++m_busy;
+    m_connectTimer->start(ConnectTimeoutMs);
+    socket->connectToHost(remoteHost, remotePort);
+    --m_busy;
+    if (m_busy == 0 && !m_pending.empty())
+        QMetaObject::invokeMethod(
+            &m_context, [this] { dispatch(); }, Qt::QueuedConnection);
+}
+
+void TcpSocketComponent::SendData(const QByteArray &data)
+{
+    if (m_socket && m_socket->isOpen())
+        m_socket->write(data);
+}
+
+QByteArray TcpSocketComponent::GetData()
+{
+    if (!m_socket)
+        return {};
+    // Reading exactly what is buffered lets QIODevice hand over its buffer
+    // block without copying when the data sits in one block.
+    const qint64 waiting = m_socket->bytesAvailable();
+    QByteArray data = waiting > 0 ? m_socket->read(waiting) : QByteArray();
+    m_announced = std::min(m_announced, m_socket->bytesAvailable());
+    return data;
+}
+
+void TcpSocketComponent::Close()
+{
+    detach();
+}
+
+void TcpSocketComponent::post(Event event)
+{
+    if (event.kind == EventKind::DataArrival && !m_pending.empty() &&
+        m_pending.back().kind == EventKind::DataArrival)
+        return;
+    m_pending.push_back(std::move(event));
+    if (m_busy == 0)
+        dispatch();
+}
+
+void TcpSocketComponent::dispatch()
+{
+    const std::weak_ptr<bool> alive = m_alive;
+    ++m_busy;
+    while (!m_pending.empty()) {
+        const Event event = std::move(m_pending.front());
+        m_pending.pop_front();
+        deliver(event);
+        if (alive.expired())
+            return;
+    }
+    --m_busy;
+    if (m_busy == 0)
+        releaseRetired();
+}
+
+void TcpSocketComponent::deliver(const Event &event)
+{
+    if (!m_socket || m_ended)
+        return;
+    switch (event.kind) {
+    case EventKind::Connect:
+        if (m_listener)
+            m_listener->Sck_Connect();
+        break;
+    case EventKind::DataArrival:
+        deliverData();
+        break;
+    case EventKind::Close:
+        m_ended = true;
+        if (m_listener)
+            m_listener->Sck_Close();
+        break;
+    case EventKind::Error: {
+        m_ended = true;
+        const std::weak_ptr<bool> alive = m_alive;
+        bool cancelDisplay = false;
+        if (m_listener)
+            m_listener->Sck_Error(event.number, event.description, cancelDisplay);
+        // The message belongs to the error even when the handler has already
+        // closed the connection.
+        if (!alive.expired() && !cancelDisplay && m_display)
+            m_display->showSocketError(event.number, event.description);
+        break;
+    }
+    }
+}
+
+void TcpSocketComponent::deliverData()
+{
+    const qint64 waiting = m_socket->bytesAvailable();
+    if (waiting <= m_announced)
+        return;
+    const std::weak_ptr<bool> alive = m_alive;
+    const quint64 connection = m_connection;
+    m_announced = waiting;
+    if (m_listener)
+        m_listener->Sck_DataArrival(
+            static_cast<qint32>(std::min<qint64>(waiting, std::numeric_limits<qint32>::max())));
+    if (alive.expired() || m_connection != connection)
+        return;
+    // Bytes that QAbstractSocket read in a nested event loop while the handler
+    // ran get no readyRead of their own (and it reads no more until the
+    // buffer is taken), so they are announced before anything queued.
+    if (m_socket->bytesAvailable() > m_announced)
+        m_pending.push_front({EventKind::DataArrival});
+}
+
+void TcpSocketComponent::detach()
+{
+    m_pending.clear();
+    m_ended = false;
+    m_announced = 0;
+    ++m_connection;
+    if (!m_socket)
+        return;
+    QTcpSocket *socket = std::exchange(m_socket, nullptr);
+    m_connectTimer->stop();
+    m_connectTimer = nullptr;
+    // No signal of the old connection may reach the listener any more.
+    QObject::disconnect(socket, nullptr, nullptr, nullptr);
+    socket->flush();
+    socket->abort();
+    retire(socket);
+}
+
+void TcpSocketComponent::retire(QTcpSocket *socket)
+{
+    if (m_busy == 0)
+        delete socket;
+    else
+        m_retired.push_back(socket);
+}
+
+void TcpSocketComponent::releaseRetired()
+{
+    for (QTcpSocket *socket : m_retired)
+        socket->deleteLater();
+    m_retired.clear();
+}
+
+} // namespace
+
+extern "C" Q_DECL_EXPORT SocketComponent *tavrix_create_socket_component()
+{
+    return new TcpSocketComponent;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+// An ICY station on 127.0.0.1 in a process of its own, so that its work is
+// never counted as the client's. It answers every connection, one after the
+// other, with "ICY 200 OK", a few icy- headers, a blank line and then the
+// audio of StreamPattern.
+struct StationOptions
+{
+    // Audio bytes per connection; after them the station closes the
+    // connection. 0 sends until the client goes away.
+    std::uint64_t audioBytes = 0;
+    // 0 sends as fast as the client takes it; otherwise the audio is paced
+    // to this rate in chunks of chunkBytes.
+    double bytesPerSecond = 0;
+    std::size_t chunkBytes = std::size_t(1) << 20;
+};
+
+// The status line and header block the station sends before the audio.
+std::string stationHeader();
+
+// Listens on 127.0.0.1, on a port the system picks.
+class Station
+{
+public:
+    explicit Station(const StationOptions &options);
+    ~Station();
+    Station(const Station &) = delete;
+    Station &operator=(const Station &) = delete;
+
+    std::uint16_t port() const { return m_port; }
+
+    // Answers connections, one after the other, until the process ends.
+    [[noreturn]] void serveForever();
+
+private:
+    StationOptions m_options;
+    int m_listener = -1;
+    std::uint16_t m_port = 0;
+};
+
+// A Station in a child process, ended with the object.
+class StationProcess
+{
+public:
+    explicit StationProcess(const StationOptions &options);
+    ~StationProcess();
+    StationProcess(const StationProcess &) = delete;
+    StationProcess &operator=(const StationProcess &) = delete;
+
+    std::uint16_t port() const { return m_port; }
+
+private:
+    pid_t m_pid = -1;
+    std::uint16_t m_port = 0;
+};

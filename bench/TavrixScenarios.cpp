@@ -1,0 +1,454 @@
+#include "TavrixScenarios.h"
+
+#include "StreamPattern.h"
+#include "app/frmStart.h"
+#include "platform/Dialogs.h"
+#include "platform/FileOperations.h"
+#include "platform/PlatformServices.h"
+#include "platform/Shell.h"
+#include "stream/BufferFileWriter.h"
+#include "ui/Resources.h"
+#include "ui/frmMain.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string option(const ScenarioOptions &options, const std::string &key)
+{
+    const auto it = options.find(key);
+    if (it == options.end())
+        throw std::runtime_error("missing option --" + key);
+    return it->second;
+}
+
+QString qOption(const ScenarioOptions &options, const std::string &key)
+{
+    return QString::fromStdString(option(options, key));
+}
+
+// Settings and the default buffer folder go to the bench's own home folder,
+// never to the user's; this must happen before the application exists.
+void useBenchHome(const QString &home)
+{
+    const QString runtime = home + QStringLiteral("/.runtime");
+    QDir().mkpath(home + QStringLiteral("/.config"));
+    QDir().mkpath(home + QStringLiteral("/.cache"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       home + QStringLiteral("/.config"));
+}
+
+std::int64_t nanosOf(clockid_t clock)
+{
+    timespec t{};
+    ::clock_gettime(clock, &t);
+    return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A "VmRSS:"-style line of /proc/self/status, in KiB.
+long long procStatusKiB(const std::string &key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(key + ":", 0) == 0)
+            return std::stoll(line.substr(key.size() + 1));
+    }
+    return -1;
+}
+
+void print(const char *key, double value)
+{
+    std::printf("%s %.6f\n", key, value);
+}
+
+// Message boxes are answered OK and recorded; an unexpected one ends the
+// measurement as a failure. Folder pickers answer from a queue.
+class BenchDialogs final : public Dialogs
+{
+public:
+    MessageAnswer showMessage(QWidget *, MessageIcon, MessageButtons, const QString &,
+                              const QString &text) override
+    {
+        messages << text;
+        return MessageAnswer::Ok;
+    }
+    QString pickFolder(QWidget *, const QString &) override
+    {
+        return folders.isEmpty() ? QString() : folders.takeFirst();
+    }
+
+    QStringList folders;
+    QStringList messages;
+};
+
+// No document or game is ever opened by a bench run.
+class QuietShell final : public Shell
+{
+public:
+    void OpenDocument(const QString &) override {}
+    void launchProgram(const QString &, const QString &) override {}
+};
+
+// The real file system; the hand-off's moves are recorded with the moved
+// file's size and the moment the move was done.
+class WatchedFileOperations final : public FileOperations
+{
+public:
+    struct Move
+    {
+        QString from;
+        QString to;
+        qint64 size;
+        std::int64_t nanos;
+    };
+
+    bool exists(const QString &path) const override { return m_disk.exists(path); }
+    bool remove(const QString &path) override { return m_disk.remove(path); }
+    bool move(const QString &from, const QString &to) override
+    {
+        const qint64 size = QFileInfo(from).size();
+        if (!m_disk.move(from, to))
+            return false;
+        moves.push_back({from, to, size, nanosOf(CLOCK_MONOTONIC)});
+        return true;
+    }
+    bool copy(const QString &from, const QString &to) override { return m_disk.copy(from, to); }
+
+    std::vector<Move> moves;
+
+private:
+    DiskFileOperations m_disk;
+};
+
+// A main window with a game folder (holding MP3Report.txt) and an empty
+// buffer folder chosen through its buttons, shown offscreen.
+class BenchSession
+{
+public:
+    BenchSession(const QString &work, const QString &port)
+        : gameFolder(work + QStringLiteral("/gta3/mp3/"))
+        , bufferFolder(work + QStringLiteral("/buffer/"))
+        , address(QStringLiteral("127.0.0.1:") + port)
+    {
+        QDir().mkpath(gameFolder);
+        QDir().mkpath(bufferFolder);
+        QFile report(gameFolder + QStringLiteral("MP3Report.txt"));
+        if (!report.open(QIODevice::WriteOnly | QIODevice::Truncate) || report.write("x\r\n") != 3)
+            throw std::runtime_error("cannot write the game folder's report file");
+        report.close();
+
+        const PlatformServices services{&dialogs, &shell, &files,
+                                        QCoreApplication::applicationDirPath()};
+        window = std::make_unique<frmMain>(services);
+        dialogs.folders << gameFolder << bufferFolder;
+        window->cmdGTAfolder->click();
+        window->cmdTemporary->click();
+        if (window->state().RadioPath != gameFolder || window->state().BufferPath != bufferFolder)
+            throw std::runtime_error("the bench folders were not taken by the main window");
+        dialogs.messages.clear();
+        window->txtURL->setText(address);
+
+        window->show();
+        waitFor([this] { return window->windowHandle() && window->windowHandle()->isExposed(); },
+                10.0, 5);
+        // Let the first paint and anything queued by the load settle before
+        // measuring.
+        settle(300);
+    }
+
+    void useDsl() { window->optDSL->click(); }
+    void useCustom128()
+    {
+        window->optCustom->click();
+        window->cmbBuffer->setCurrentIndex(0);
+    }
+
+    // Runs the event loop until done() holds, a message box was shown or the
+    // time is up; done() is checked every pollMs. Returns done().
+    bool waitFor(const std::function<bool()> &done, double timeoutSeconds, int pollMs)
+    {
+        QEventLoop loop;
+        QTimer poll;
+        poll.setTimerType(Qt::PreciseTimer);
+        const std::int64_t deadline =
+            nanosOf(CLOCK_MONOTONIC) + std::int64_t(timeoutSeconds * 1e9);
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (done() || !dialogs.messages.isEmpty() || nanosOf(CLOCK_MONOTONIC) > deadline)
+                loop.quit();
+        });
+        poll.start(pollMs);
+        if (!done())
+            loop.exec();
+        return done();
+    }
+
+    void settle(int ms)
+    {
+        const std::int64_t until = nanosOf(CLOCK_MONOTONIC) + std::int64_t(ms) * 1000000;
+        waitFor([until] { return nanosOf(CLOCK_MONOTONIC) >= until; }, 60.0, 5);
+    }
+
+    std::string failure() const
+    {
+        if (!dialogs.messages.isEmpty())
+            return "message box: " + dialogs.messages.join(QStringLiteral(" | ")).toStdString();
+        return "status line: " + window->lblStatus->text().toStdString();
+    }
+
+    // Checks that the handed-off files and the ones left in the buffer folder
+    // are, in order, exactly the stream's audio. Returns the total or throws.
+    std::uint64_t verifyStream(const StreamPattern &pattern, int *fileCount) const
+    {
+        std::uint64_t total = 0;
+        quint32 counter = 0;
+        for (const WatchedFileOperations::Move &move : files.moves) {
+            if (move.from != bufferFolder + BufferFileWriter::fileNameFor(counter))
+                throw std::runtime_error("handed off out of order: " + move.from.toStdString());
+            total += std::uint64_t(move.size);
+            ++counter;
+        }
+        for (;;) {
+            const QString path = bufferFolder + BufferFileWriter::fileNameFor(counter);
+            if (!QFileInfo::exists(path))
+                break;
+            std::uint64_t size = 0;
+            const std::string problem = pattern.checkFile(path.toStdString(), total, &size);
+            if (!problem.empty())
+                throw std::runtime_error(problem);
+            total += size;
+            ++counter;
+        }
+        const qsizetype listed =
+            QDir(bufferFolder).entryList({QStringLiteral("*.mp3")}, QDir::Files).size();
+        if (std::uint64_t(listed) + files.moves.size() != counter)
+            throw std::runtime_error("the buffer folder holds files outside the sequence");
+        *fileCount = int(counter);
+        return total;
+    }
+
+    BenchDialogs dialogs;
+    QuietShell shell;
+    WatchedFileOperations files;
+    QString gameFolder;
+    QString bufferFolder;
+    QString address;
+    std::unique_ptr<frmMain> window;
+};
+
+} // namespace
+
+int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
+{
+    useBenchHome(qOption(options, "home"));
+    QApplication app(argc, argv);
+    loadResources();
+
+    BenchSession session(qOption(options, "work"), qOption(options, "port"));
+    if (option(options, "size") == "128")
+        session.useCustom128();
+    else
+        session.useDsl();
+    const QString closedText = QStringLiteral("The station ") + session.address +
+                               QStringLiteral(" closed the connection.");
+    const double timeout = std::stod(option(options, "timeout"));
+
+    const long long rssBefore = procStatusKiB("VmRSS");
+    const double cpuBefore = cpuSeconds();
+    const std::int64_t start = nanosOf(CLOCK_MONOTONIC);
+    session.window->cmdStart->click();
+    const bool ended = session.waitFor(
+        [&] { return session.window->lblStatus->text() == closedText; }, timeout, 2);
+    const std::int64_t end = nanosOf(CLOCK_MONOTONIC);
+    const double cpuAfter = cpuSeconds();
+    if (!ended) {
+        std::fprintf(stderr, "stream: the stream did not end as expected; %s\n",
+                     session.failure().c_str());
+        return 1;
+    }
+    // Deferred deletions of the closed connection are part of "after".
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const long long rssAfter = procStatusKiB("VmRSS");
+    const long long hwm = procStatusKiB("VmHWM");
+
+    int fileCount = 0;
+    std::uint64_t audio = 0;
+    try {
+        audio = session.verifyStream(StreamPattern(), &fileCount);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "stream: %s\n", e.what());
+        return 1;
+    }
+
+    print("seconds", double(end - start) / 1e9);
+    print("cpu_seconds", cpuAfter - cpuBefore);
+    print("rss_before_kib", double(rssBefore));
+    print("rss_after_kib", double(rssAfter));
+    print("hwm_kib", double(hwm));
+    print("audio_bytes", double(audio));
+    print("files", fileCount);
+    print("handed_off", double(session.files.moves.size()));
+    std::fflush(stdout);
+    return 0;
+}
+
+int runLatencyScenario(int argc, char **argv, const ScenarioOptions &options)
+{
+    useBenchHome(qOption(options, "home"));
+    QApplication app(argc, argv);
+    loadResources();
+
+    BenchSession session(qOption(options, "work"), qOption(options, "port"));
+    session.useCustom128();
+    const QString secondFile = session.bufferFolder + BufferFileWriter::fileNameFor(1);
+    const QString firstGameFile = session.window->state().GameFileNames[0];
+    const double timeout = std::stod(option(options, "timeout"));
+
+    std::int64_t firstFinished = 0;
+    const auto handedOff = [&] {
+        if (firstFinished == 0 && QFileInfo::exists(secondFile))
+            firstFinished = nanosOf(CLOCK_MONOTONIC);
+        return !session.files.moves.empty();
+    };
+    const std::int64_t start = nanosOf(CLOCK_MONOTONIC);
+    session.window->cmdStart->click();
+    const bool done = session.waitFor(handedOff, timeout, 5);
+    if (!done || session.files.moves.front().to != firstGameFile ||
+        !QFileInfo::exists(firstGameFile)) {
+        std::fprintf(stderr, "latency: no file reached the game folder; %s\n",
+                     session.failure().c_str());
+        return 1;
+    }
+    const std::int64_t handOff = session.files.moves.front().nanos;
+    // Stop as the user would.
+    session.window->cmdStart->click();
+    session.settle(50);
+
+    print("first_file_finished_s", firstFinished ? double(firstFinished - start) / 1e9 : -1.0);
+    print("first_handoff_s", double(handOff - start) / 1e9);
+    print("first_file_bytes", double(session.files.moves.front().size));
+    std::fflush(stdout);
+    return 0;
+}
+
+namespace {
+
+// Notes when the main window is first shown and first painted, then closes
+// it through its own close path, which ends the program.
+class StartupWatcher final : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (painted == 0 && watched->isWidgetType() &&
+            watched->objectName() == QStringLiteral("frmMain")) {
+            if (event->type() == QEvent::Show && shown == 0) {
+                shown = nanosOf(CLOCK_MONOTONIC);
+            } else if (event->type() == QEvent::Paint) {
+                painted = nanosOf(CLOCK_MONOTONIC);
+                paintedBoot = nanosOf(CLOCK_BOOTTIME);
+                auto *window = static_cast<QWidget *>(watched);
+                QTimer::singleShot(0, window, [window] { window->close(); });
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+    std::int64_t shown = 0;
+    std::int64_t painted = 0;
+    std::int64_t paintedBoot = 0;
+};
+
+// The process's start as the kernel recorded it (/proc/self/stat field 22,
+// clock ticks since boot), in nanoseconds of CLOCK_BOOTTIME.
+std::int64_t processStartBootNanos()
+{
+    std::ifstream file("/proc/self/stat");
+    std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    // The fields after the name begin with field 3 (state).
+    for (int i = 3; i <= 22 && fields >> field; ++i) {
+    }
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    return std::stoll(field) * (1000000000 / ticks);
+}
+
+} // namespace
+
+int runStartupScenario(int argc, char **argv, const ScenarioOptions &options)
+{
+    const std::int64_t forked = std::stoll(option(options, "fork-ns"));
+    useBenchHome(qOption(options, "home"));
+    StartupWatcher watcher;
+
+    // From here on as the program's entry does it.
+    QApplication app(argc, argv);
+    app.installEventFilter(&watcher);
+    loadResources();
+
+    QIcon icon;
+    for (const int size : {32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/tavrix-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
+
+    QtDialogs dialogs;
+    DesktopShell shell;
+    DiskFileOperations files;
+    const PlatformServices services{&dialogs, &shell, &files,
+                                    QCoreApplication::applicationDirPath()};
+
+    frmStart start(services);
+    QTimer::singleShot(30000, &app, [] { QCoreApplication::exit(2); });
+    const int code = QApplication::exec();
+    if (code != 0 || watcher.painted == 0) {
+        std::fprintf(stderr, "startup: the main window was not shown (exit code %d)\n", code);
+        return 1;
+    }
+    print("shown_ms", double(watcher.shown - forked) / 1e6);
+    print("painted_ms", double(watcher.painted - forked) / 1e6);
+    print("painted_since_process_start_ms",
+          double(watcher.paintedBoot - processStartBootNanos()) / 1e6);
+    std::fflush(stdout);
+    return 0;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+// A real Icecast 2 station on 127.0.0.1 for end-to-end tests. start()
+// generates an MP3 tone of the given length (CBR at the given bitrate,
+// 44.1 kHz stereo), starts a private icecast2 on a free loopback port and
+// ezstream, which streams the tone in a loop to the mount that "/" is an alias
+// of, so "GET / HTTP/1.0" gets the stream with icy-name, icy-genre, icy-url
+// and icy-br headers. Everything lives in a temporary folder; stop() and the
+// destructor end both processes, and they also die with the test process.
+//
+// Needs icecast2, ezstream, sox and lame on the PATH (and setpriv when run as
+// root, since Icecast refuses to run as root: it is started as nobody).
+// ezstream sends the audio in real time, after a burst of 64 KiB to a new
+// listener.
+class IcecastStation
+{
+public:
+    explicit IcecastStation(int bitrateKbps = 128, int audioSeconds = 10,
+                            const QString &name = QStringLiteral("Tavrix Test Station"),
+                            const QString &genre = QStringLiteral("Test Tones"),
+                            const QString &url = QStringLiteral("http://127.0.0.1/tavrix-test"));
+    ~IcecastStation();
+
+    IcecastStation(const IcecastStation &) = delete;
+    IcecastStation &operator=(const IcecastStation &) = delete;
+
+    // Returns once the stream answers on "/" with status 200. On failure
+    // returns false, leaves nothing running and explains in *error.
+    bool start(QString *error);
+    void stop();
+    bool isRunning() const;
+
+    quint16 port() const { return m_port; }
+    QString address() const; // "127.0.0.1:<port>"
+    QString name() const { return m_name; }
+    QString genre() const { return m_genre; }
+    QString url() const { return m_url; }
+    int bitrateKbps() const { return m_bitrateKbps; }
+    // The MP3 file that is streamed in a loop.
+    QString audioFile() const;
+    // The logs of both processes, for the message of a failing test.
+    QString logs() const;
+
+private:
+    bool prepare(QString *error);
+    bool startServer(QString *error, bool *portTaken);
+    bool startSource(QString *error);
+    bool writeServerConfig() const;
+    bool writeSourceConfig() const;
+    QString path(const QString &name) const;
+
+    int m_bitrateKbps;
+    int m_audioSeconds;
+    QString m_name;
+    QString m_genre;
+    QString m_url;
+    quint16 m_port = 0;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QProcess> m_server;
+    std::unique_ptr<QProcess> m_source;
+};
