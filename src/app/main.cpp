@@ -11,6 +11,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(programIcon());
+    // Lets desktops match the window to the installed menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.oribel.Tavrix"));
 
     QtDialogs dialogs;
     DesktopShell shell;

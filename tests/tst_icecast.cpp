@@ -1,0 +1,164 @@
+// Tavrix against a real Icecast 2 station on 127.0.0.1, driven as a user
+// would: the address typed, "Start Buffering" clicked, the real one-second
+// hand-off timer running.
+
+#include "IcecastStation.h"
+#include "MainWindowSession.h"
+#include "TestSupport.h"
+#include "ui/ClickableLabel.h"
+#include "ui/frmMain.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+constexpr int Bitrate = 320; // kbit/s: the smallest buffer files fill in seconds
+
+// Seconds of audio that mpg123 decodes from a file (16-bit stereo, 44.1 kHz).
+double decodedSeconds(const QString &file)
+{
+    QProcess mpg123;
+    mpg123.start(QStringLiteral("mpg123"), {QStringLiteral("-q"), QStringLiteral("-s"), file});
+    if (!mpg123.waitForFinished(60000))
+        return -1;
+    return double(mpg123.readAllStandardOutput().size()) / 176400.0;
+}
+
+// Seconds of audio a file of this size holds at the station's bitrate.
+double expectedSeconds(const QString &file)
+{
+    return double(QFileInfo(file).size()) * 8.0 / (Bitrate * 1000.0);
+}
+
+void verifyRealAudio(const QString &file)
+{
+    const double expected = expectedSeconds(file);
+    const double decoded = decodedSeconds(file);
+    QVERIFY2(expected > 3.0, qPrintable(file));
+    QVERIFY2(qAbs(decoded - expected) < 0.1 * expected + 0.1,
+             qPrintable(QStringLiteral("%1: decoded %2 s, expected %3 s")
+                            .arg(file)
+                            .arg(decoded)
+                            .arg(expected)));
+}
+
+} // namespace
+
+class IcecastTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void stationIntoBufferFiles();
+    void wholeJobFromStationToGameFolder();
+
+private:
+    std::unique_ptr<IcecastStation> m_station;
+};
+
+void IcecastTest::initTestCase()
+{
+    m_station = std::make_unique<IcecastStation>(Bitrate, 30);
+    QString error;
+    QVERIFY2(m_station->start(&error), qPrintable(error));
+}
+
+void IcecastTest::stationIntoBufferFiles()
+{
+    MainWindowSession session;
+    session.useCustomSize(0); // 128 KB
+    session.start(m_station->address());
+
+    frmMain &w = *session.window;
+    QTRY_COMPARE_WITH_TIMEOUT(w.lblServerName->text(),
+                              QStringLiteral("Name: ") + m_station->name(), 15000);
+    QCOMPARE(w.lblGenre->text(), QStringLiteral("Genre: ") + m_station->genre());
+    QCOMPARE(w.lblURL->text(), QStringLiteral("URL: ") + m_station->url());
+    QCOMPARE(w.lblBitrate->text(), QStringLiteral("Bitrate: 320 Kbps"));
+    QCOMPARE(w.lblBitrate->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QVERIFY(w.cmdStart->isEnabled());
+    QCOMPARE(w.cmbRecent->itemText(w.cmbRecent->count() - 1),
+             m_station->name() + QStringLiteral(" [320 Kbps]"));
+
+    // The first file is finished once the second exists; it holds real audio.
+    QTRY_VERIFY_WITH_TIMEOUT(session.bufferFiles().size() >= 2, 20000);
+    const QString first = session.bufferFolder + QStringLiteral("000_strm.mp3");
+    QVERIFY(QFileInfo(first).size() > 128 * 1024);
+    verifyRealAudio(first);
+    QVERIFY(w.lblStatus->text().startsWith(QStringLiteral("Buffering ")));
+
+    QTest::mouseClick(w.cmdStart, Qt::LeftButton);
+    QCOMPARE(w.cmdStart->text(), QStringLiteral("Start Buffering"));
+}
+
+void IcecastTest::wholeJobFromStationToGameFolder()
+{
+    MainWindowSession session;
+    writeFile(session.root.path() + QStringLiteral("/gta3/gta3.exe"), "game");
+    frmMain &w = *session.window;
+    w.txtRadioPath->setFocus();
+    session.services.dialogs.folders = {session.gameFolder};
+    w.cmdGTAfolder_Click(); // finds the game beside the folder now
+    session.services.dialogs.messages.clear();
+    session.useCustomSize(0);
+
+    // As a user: type the address, click the button; the timer runs.
+    w.txtURL->setText(m_station->address());
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(w.cmdStart, Qt::LeftButton);
+    QVERIFY(w.tmrMain()->isActive());
+
+    // Two 128 KB files at 320 kbit/s take about 7 s (less the server's
+    // burst); the hand-off takes three ticks more.
+    const QString slot0 = session.gameFolder + QStringLiteral("Tavrix_00.mp3");
+    const QString slot1 = session.gameFolder + QStringLiteral("Tavrix_01.mp3");
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(slot0) && QFileInfo::exists(slot1), 30000);
+    qInfo("first hand-off after %lld ms", clock.elapsed());
+    QCOMPARE(readFile(slot0), readFile(slot1));
+    verifyRealAudio(slot0);
+
+    // Auto start: five countdown ticks, then the game starts from its folder.
+    QTRY_COMPARE_WITH_TIMEOUT(session.services.shell.launches,
+                              QStringList{session.root.path() + QStringLiteral("/gta3/gta3.exe")},
+                              10000);
+    QCOMPARE(session.services.shell.workingDirectories,
+             QStringList{session.root.path() + QStringLiteral("/gta3/")});
+    QCOMPARE(w.lblWelcome->text(),
+             QStringLiteral("Do not close this program until you have finished with your game or "
+                            "want to stop streaming the radio."));
+
+    // The next hand-off goes to the other name.
+    const QByteArray firstInSlot1 = readFile(slot1);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(slot1) && readFile(slot1) != firstInSlot1, 20000);
+    verifyRealAudio(slot1);
+    // The buffer folder keeps only the newest files: the handed-off ones are
+    // gone, the one being written is the last.
+    const QStringList left = session.bufferFiles();
+    QVERIFY(!left.contains(QStringLiteral("000_strm.mp3")));
+    QVERIFY(!left.contains(QStringLiteral("001_strm.mp3")));
+    QCOMPARE(session.bufferFolder + left.last(), w.state().BufferFile.fileName());
+    QCOMPARE(session.services.dialogs.messages.size(), 0);
+
+    // After exit the station is in the stored recent list.
+    w.close();
+    QSettings stored(session.settings.configFile(), QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("Recent/RecentRadioURL4")).toString(),
+             m_station->address());
+    QCOMPARE(stored.value(QStringLiteral("Recent/RecentRadio4")).toString(),
+             m_station->name() + QStringLiteral(" [320 Kbps]"));
+}
+
+QTEST_MAIN(IcecastTest)
+#include "tst_icecast.moc"
