@@ -8,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "platform/socket/SocketModule.h"
+#include "ui/BufferModes.h"
 #include "ui/ClickableLabel.h"
 #include "ui/Resources.h"
 #include "ui/Twips.h"
@@ -197,9 +198,8 @@ void frmMain::buildControls()
     optCustom = place(new QRadioButton(QStringLiteral("Custom (use carefully)"), Picture1),
                       "optCustom", Twips::rect(4560, 0, 2175, 255));
     cmbBuffer = place(new QComboBox(Picture1), "cmbBuffer", Twips::rect(4560, 315, 1215, 315));
-    cmbBuffer->addItems({QStringLiteral("128 KB"), QStringLiteral("512 KB"),
-                         QStringLiteral("1024 KB"), QStringLiteral("2048 KB"),
-                         QStringLiteral("3076 KB"), QStringLiteral("4096 KB")});
+    for (const BufferModes::CustomSize &size : BufferModes::CustomSizes)
+        cmbBuffer->addItem(QString::fromLatin1(size.text));
     cmbBuffer->setEnabled(false);
     lblBufferSize = place(
         new QLabel(QStringLiteral("Prebuffering size set to 256 KB of data per file."), Picture1),
@@ -449,14 +449,14 @@ void frmMain::opt56K_Click()
 {
     lblBufferSize->setText(QStringLiteral("Prebuffering size set to 256 KB of data per file."));
     cmbBuffer->setEnabled(false);
-    m_state.PrebufferKB = 256;
+    m_state.PrebufferKB = BufferModes::ModemKB;
 }
 
 void frmMain::optDSL_Click()
 {
     lblBufferSize->setText(QStringLiteral("Prebuffering size set to 1024 KB of data per file."));
     cmbBuffer->setEnabled(false);
-    m_state.PrebufferKB = 1024;
+    m_state.PrebufferKB = BufferModes::BroadbandKB;
 }
 
 void frmMain::optCustom_Click()

@@ -6,6 +6,7 @@
 #include "platform/socket/SocketModule.h"
 #include "stream/LeadingNumber.h"
 #include "stream/StationAddress.h"
+#include "ui/BufferModes.h"
 #include "ui/ClickableLabel.h"
 #include "ui/frmMain.h"
 
@@ -18,12 +19,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include <array>
-
 namespace {
-
-// The sizes of the custom mode's list, in the order of its items.
-constexpr std::array<qint32, 6> CustomSizesKB{128, 512, 1024, 2048, 3076, 4096};
 
 // A full progress bar, in pixels (6690 twips).
 constexpr double FullBarWidth = 6690.0 / 15.0;
@@ -84,12 +80,12 @@ void frmMain::cmdStart_Click()
 
     if (optCustom->isChecked()) {
         const int item = cmbBuffer->currentIndex();
-        if (item >= 0 && item < int(CustomSizesKB.size()))
-            m_state.PrebufferKB = CustomSizesKB[size_t(item)];
+        if (item >= 0 && item < int(BufferModes::CustomSizes.size()))
+            m_state.PrebufferKB = BufferModes::CustomSizes[size_t(item)].kilobytes;
     } else if (optDSL->isChecked()) {
-        m_state.PrebufferKB = 1024;
+        m_state.PrebufferKB = BufferModes::BroadbandKB;
     } else if (opt56K->isChecked()) {
-        m_state.PrebufferKB = 256;
+        m_state.PrebufferKB = BufferModes::ModemKB;
     }
 
     DisableControls();
@@ -193,10 +189,9 @@ void frmMain::writeAudio(QByteArrayView audio)
     }
 
     if (m_state.ShowBufferingStatus) {
-        lblStatus->setText(QStringLiteral("Buffering ") +
-                           m_state.GameFileNames[m_state.GameSlot].toLower() +
-                           QStringLiteral(" [ ") + QString::number(filled / 1024) +
-                           QStringLiteral(" KB ]"));
+        lblStatus->setText(
+            QStringLiteral("Buffering ") + m_state.GameFileNames[m_state.GameSlot].toLower() +
+            QStringLiteral(" [ ") + QString::number(filled / 1024) + QStringLiteral(" KB ]"));
     }
     if (m_state.PrebufferKB > 0) {
         const double width =

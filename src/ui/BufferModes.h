@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+// The sizes offered by the custom buffer mode, in the order of the size list.
+// "3076 KB" is 3076 KB, not 3 MB.
+namespace BufferModes {
+
+struct CustomSize
+{
+    const char *text;
+    qint32 kilobytes;
+};
+
+inline constexpr std::array<CustomSize, 6> CustomSizes{{
+    {"128 KB", 128},
+    {"512 KB", 512},
+    {"1024 KB", 1024},
+    {"2048 KB", 2048},
+    {"3076 KB", 3076},
+    {"4096 KB", 4096},
+}};
+
+inline constexpr qint32 ModemKB = 256;      // "56K/ISDN mode"
+inline constexpr qint32 BroadbandKB = 1024; // "DSL/Cable/LAN mode"
+
+} // namespace BufferModes
