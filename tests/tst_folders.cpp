@@ -13,7 +13,6 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
-
 #include <memory>
 
 class FoldersTest : public QObject
@@ -135,7 +134,7 @@ void FoldersTest::lastUsedSelectsItem()
     frmMain window(services.services());
     QCOMPARE(window.cmbRecent->count(), 5);
     QCOMPARE(window.cmbRecent->currentIndex(), item);
-    const QString expectedUrl = item < 0   ? QString()
+    const QString expectedUrl = item < 0    ? QString()
                                 : item == 4 ? QStringLiteral("fifth.example:8000")
                                             : RecentStations::PresetStations[size_t(item)].url;
     QCOMPARE(window.txtURL->text(), expectedUrl);

@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
-
 #include <sys/socket.h>
 
 namespace {

@@ -81,8 +81,8 @@ void IcecastTest::stationIntoBufferFiles()
     session.start(m_station->address());
 
     frmMain &w = *session.window;
-    QTRY_COMPARE_WITH_TIMEOUT(w.lblServerName->text(),
-                              QStringLiteral("Name: ") + m_station->name(), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.lblServerName->text(), QStringLiteral("Name: ") + m_station->name(),
+                              15000);
     QCOMPARE(w.lblGenre->text(), QStringLiteral("Genre: ") + m_station->genre());
     QCOMPARE(w.lblURL->text(), QStringLiteral("URL: ") + m_station->url());
     QCOMPARE(w.lblBitrate->text(), QStringLiteral("Bitrate: 320 Kbps"));

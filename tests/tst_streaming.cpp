@@ -18,7 +18,6 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-
 #include <memory>
 
 namespace {
@@ -101,8 +100,7 @@ void StreamingTest::responseInAnySplit()
 {
     QFETCH(QList<qsizetype>, sizes);
     const QByteArray audio = audioBytes(100 * 1024, 3);
-    const QByteArray response =
-        icyHeader("Split FM", "Jazz", "http://split.example", "48") + audio;
+    const QByteArray response = icyHeader("Split FM", "Jazz", "http://split.example", "48") + audio;
 
     MainWindowSession session;
     session.useCustomSize(0); // 128 KB: the whole audio fits into the first file
@@ -119,9 +117,9 @@ void StreamingTest::responseInAnySplit()
     QCOMPARE(w.lblGenre->text(), QStringLiteral("Genre: Jazz"));
     QCOMPARE(w.lblURL->text(), QStringLiteral("URL: http://split.example"));
     QCOMPARE(w.lblBitrate->text(), QStringLiteral("Bitrate: 48 Kbps"));
-    QCOMPARE(w.lblStatus->text(),
-             QStringLiteral("Buffering ") + (session.gameFolder + "Tavrix_00.mp3").toLower() +
-                 QStringLiteral(" [ 100 KB ]"));
+    QCOMPARE(w.lblStatus->text(), QStringLiteral("Buffering ") +
+                                      (session.gameFolder + "Tavrix_00.mp3").toLower() +
+                                      QStringLiteral(" [ 100 KB ]"));
     QVERIFY(w.cmdStart->isEnabled());
     QVERIFY(w.shpBar->isVisible());
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <array>
 
 // The game's MP3 folder, its report file and what is derived from it.

@@ -28,7 +28,7 @@ public:
     bool isOpen() const { return m_file.isOpen(); }
 
     QString fileName() const { return m_file.fileName(); } // BufferFileName
-    qint64 bytes() const { return m_bytes; }              // BufferFileBytes
+    qint64 bytes() const { return m_bytes; }               // BufferFileBytes
     quint32 counter() const { return m_counter; }          // BufferFileCounter
     void resetBytes() { m_bytes = 0; }
 

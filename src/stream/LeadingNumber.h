@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 // The leading number of a text, as used for ports, bitrates and the stored

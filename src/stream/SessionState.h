@@ -5,7 +5,6 @@
 #include "stream/ResponseParser.h"
 
 #include <QString>
-
 #include <array>
 
 // Everything the main window keeps between two handlers. Owned by the main
@@ -14,17 +13,17 @@ struct SessionState
 {
     // Station and stream
     bool Streaming = false;
-    QString StationURL;  // the address text, trimmed, without "http://"
+    QString StationURL; // the address text, trimmed, without "http://"
     QString StationHost;
     quint16 StationPort = 0;
     QString StationPath = QStringLiteral("/");
-    qint32 PrebufferKB = 0; // size of each buffer file in KB of 1024 bytes
+    qint32 PrebufferKB = 0;  // size of each buffer file in KB of 1024 bytes
     ResponseParser Response; // its stage is the response stage (0, 1, 2)
     bool AutoStartGame = false;
     bool ShowBufferingStatus = false;
 
     // Buffer files
-    QString BufferPath; // ends with '/'; empty while none is chosen
+    QString BufferPath;          // ends with '/'; empty while none is chosen
     BufferFileWriter BufferFile; // current file, its name, byte count and the counter
     bool BufferFolderAccepted = false;
 

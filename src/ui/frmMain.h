@@ -9,7 +9,6 @@
 #include "stream/SocketComponent.h"
 
 #include <QWidget>
-
 #include <memory>
 
 class QCheckBox;
@@ -31,7 +30,9 @@ class frmAbout;
 // unload, control states, links, modes), frmMain_Folders.cpp (the two
 // folders and the recent list), frmMain_Stream.cpp (start, connection and
 // response) and frmMain_HandOff.cpp (hand-off timer and game launch).
-class frmMain final : public QWidget, private SocketComponentListener, private SocketErrorDisplay,
+class frmMain final : public QWidget,
+                      private SocketComponentListener,
+                      private SocketErrorDisplay,
                       private HandOffWindow
 {
     Q_OBJECT
@@ -91,12 +92,12 @@ private:
     void setRadioPathText(const QString &text);
     void setBufferPathText(const QString &text);
     // Load steps, run in this order by Form_Load, each skipped on failure.
-    void LoadFolderSettings();            // read both folders, show them
-    void LoadRecentStations();            // fill the recent list
+    void LoadFolderSettings();             // read both folders, show them
+    void LoadRecentStations();             // fill the recent list
     void UseDefaultBufferFolderIfNeeded(); // default buffer folder when none is usable
-    void LoadLastUsedStation();           // select "LastUsed", its address into txtURL
+    void LoadLastUsedStation();            // select "LastUsed", its address into txtURL
     void BuildGameFileNames();
-    void SaveRecentStations(); // unload step
+    void SaveRecentStations();  // unload step
     void cmbRecent_GotFocus();  // starts tmrRecent
     void cmbRecent_LostFocus(); // stops tmrRecent
     void AddRecentStation(const QString &title, const QString &url);

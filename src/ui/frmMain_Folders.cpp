@@ -69,7 +69,8 @@ void frmMain::LoadFolderSettings()
 {
     m_state.BufferPath =
         withTrailingSeparator(m_settings.ReadSetting(SettingsSection, BufferPathKey));
-    m_state.RadioPath = withTrailingSeparator(m_settings.ReadSetting(SettingsSection, RadioPathKey));
+    m_state.RadioPath =
+        withTrailingSeparator(m_settings.ReadSetting(SettingsSection, RadioPathKey));
     setBufferPathText(m_state.BufferPath.toLower());
     setRadioPathText(m_state.RadioPath.toLower());
 }

@@ -5,7 +5,6 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <memory>
 
 // A main window with a game folder and a buffer folder chosen through its

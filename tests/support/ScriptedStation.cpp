@@ -63,12 +63,20 @@ QByteArray icyHeader(const QByteArray &name, const QByteArray &genre, const QByt
 {
     return "ICY 200 OK\r\n"
            "icy-notice1:<BR>This stream requires a player<BR>\r\n"
-           "icy-name:" + name + "\r\n"
-           "icy-genre:" + genre + "\r\n"
-           "icy-url:" + url + "\r\n"
+           "icy-name:" +
+           name +
+           "\r\n"
+           "icy-genre:" +
+           genre +
+           "\r\n"
+           "icy-url:" +
+           url +
+           "\r\n"
            "content-type:audio/mpeg\r\n"
            "icy-pub:1\r\n"
-           "icy-br:" + bitrate + "\r\n"
+           "icy-br:" +
+           bitrate +
+           "\r\n"
            "\r\n";
 }
 

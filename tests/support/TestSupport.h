@@ -10,7 +10,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <deque>
 
 // Points the settings and cache locations at a fresh temporary folder, so a
@@ -96,7 +95,8 @@ struct TestServices
     RecordingShell shell;
     InUseFileOperations files;
 
-    PlatformServices services(const QString &componentFolder = QStringLiteral(TAVRIX_COMPONENT_DIR));
+    PlatformServices
+    services(const QString &componentFolder = QStringLiteral(TAVRIX_COMPONENT_DIR));
 };
 
 // Writes `bytes` to `path`, creating folders as needed; fails the test otherwise.
