@@ -4,6 +4,7 @@
 #include "platform/PlatformServices.h"
 #include "platform/Shell.h"
 #include "ui/Resources.h"
+#include "ui/WindowFont.h"
 
 #include <QApplication>
 
@@ -11,6 +12,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(programIcon());
+    // Message boxes and pickers use the windows' own font.
+    QApplication::setFont(WindowFont::standard());
     // Lets desktops match the window to the installed menu entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("net.oribel.Tavrix"));
 
