@@ -294,6 +294,7 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
     const double timeout = std::stod(option(options, "timeout"));
 
     const long long rssBefore = procStatusKiB("VmRSS");
+    const long long anonBefore = procStatusKiB("RssAnon");
     const double cpuBefore = cpuSeconds();
     const std::int64_t start = nanosOf(CLOCK_MONOTONIC);
     session.window->cmdStart->click();
@@ -309,6 +310,7 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
     // Deferred deletions of the closed connection are part of "after".
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const long long rssAfter = procStatusKiB("VmRSS");
+    const long long anonAfter = procStatusKiB("RssAnon");
     const long long hwm = procStatusKiB("VmHWM");
 
     int fileCount = 0;
@@ -325,6 +327,7 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
     print("rss_before_kib", double(rssBefore));
     print("rss_after_kib", double(rssAfter));
     print("hwm_kib", double(hwm));
+    print("rss_anon_growth_kib", double(anonAfter - anonBefore));
     print("audio_bytes", double(audio));
     print("files", fileCount);
     print("handed_off", double(session.files.moves.size()));

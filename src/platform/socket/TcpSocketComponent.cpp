@@ -20,7 +20,7 @@ namespace {
 // attempt is reported as timed out much sooner.
 constexpr int ConnectTimeoutMs = 30000;
 
-constexpr qint64 ReadChunkBytes = 0;
+constexpr qint64 ReadChunkBytes = 256 * 1024;
 
 // Error numbers follow Winsock, which is what users and older documentation
 // of the program know.
