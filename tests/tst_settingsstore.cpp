@@ -90,8 +90,8 @@ void SettingsStoreTest::foreignOrBrokenContentReadsEmpty_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("binary garbage")
-        << QByteArray("\x00\x01\xff\xfe[[[==\n\x7f]]\n", 16) << QString();
+    static const char garbage[] = "\x00\x01\xff\xfe[[[==\n\x7f]]\n";
+    QTest::newRow("binary garbage") << QByteArray(garbage, sizeof garbage - 1) << QString();
     QTest::newRow("list") << QByteArray("[Settings]\nBufferPath=/a/, /b/\n") << QString();
     QTest::newRow("byte array") << QByteArray("[Settings]\nBufferPath=@ByteArray(/a/)\n")
                                 << QString();
