@@ -8,7 +8,7 @@ struct BenchConfig
     std::string self;    // this program, started again for each Tavrix measurement
     std::string work;    // scratch folder: buffer files, curl's file, settings
     std::string results; // Markdown file whose "Latest run" part is rewritten
-    int runs = 3;
+    int runs = 5;
     int latencyRuns = 3;
     int startupRuns = 5;
     std::uint64_t streamBytes = std::uint64_t(1) << 30;

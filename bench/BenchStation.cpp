@@ -100,7 +100,7 @@ void serve(int fd, const StationOptions &options, const StreamPattern &pattern)
     timespec start{};
     ::clock_gettime(CLOCK_MONOTONIC, &start);
     std::uint64_t sent = 0;
-    for (std::uint64_t k = 0; options.audioBytes == 0 || sent < options.audioBytes; ++k) {
+    while (options.audioBytes == 0 || sent < options.audioBytes) {
         std::size_t n = chunk;
         if (options.audioBytes != 0)
             n = std::size_t(std::min<std::uint64_t>(n, options.audioBytes - sent));

@@ -1,8 +1,8 @@
 #include "ChildProcess.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <ctime>
+#include <fcntl.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>

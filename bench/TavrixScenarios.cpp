@@ -24,7 +24,6 @@
 #include <QSettings>
 #include <QTimer>
 #include <QWindow>
-
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -211,8 +210,7 @@ public:
         QEventLoop loop;
         QTimer poll;
         poll.setTimerType(Qt::PreciseTimer);
-        const std::int64_t deadline =
-            nanosOf(CLOCK_MONOTONIC) + std::int64_t(timeoutSeconds * 1e9);
+        const std::int64_t deadline = nanosOf(CLOCK_MONOTONIC) + std::int64_t(timeoutSeconds * 1e9);
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
             if (done() || !dialogs.messages.isEmpty() || nanosOf(CLOCK_MONOTONIC) > deadline)
                 loop.quit();

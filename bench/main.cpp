@@ -22,6 +22,7 @@ void usage()
                  "usage: tavrix_bench --work FOLDER [--results FILE] [--runs N]\n"
                  "                    [--latency-runs N] [--startup-runs N] [--mib N]\n"
                  "  FOLDER needs at least 5 GiB free; FILE gets the results table.\n"
+                 "  Defaults: 5 throughput runs of 1024 MiB, 3 latency and 5 start-up runs.\n"
                  "       tavrix_bench station [--mib N] [--rate BYTES_PER_S] [--chunk BYTES]\n"
                  "  serves the bench's stream on 127.0.0.1 until interrupted (for profiling\n"
                  "  the \"stream\", \"latency\" and \"startup\" commands by hand).\n");

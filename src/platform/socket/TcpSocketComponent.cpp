@@ -20,7 +20,13 @@ namespace {
 // attempt is reported as timed out much sooner.
 constexpr int ConnectTimeoutMs = 30000;
 
-constexpr qint64 ReadChunkBytes = 256 * 1024;
+// The most one data arrival takes from the connection. Left to itself
+// QAbstractSocket reads everything the system holds (several MiB behind a
+// fast station) into a new buffer each time, so the program's memory would
+// follow the station's pace; beyond this size the bytes wait in the system
+// and make up the next arrival. Large enough that an arrival costs little
+// next to the bytes it carries.
+constexpr qint64 ReadChunkBytes = 512 * 1024;
 
 // Error numbers follow Winsock, which is what users and older documentation
 // of the program know.
