@@ -96,6 +96,16 @@ void TestBufferFileWriter::finishesOncePastTheLimit()
     writer.close();
     QVERIFY(!writer.isOpen());
     QCOMPARE(contents(second), QByteArray("\0\xff", 2));
+
+    // A large arrival is written whole and in order, however the writer
+    // splits it on its way to the disk.
+    QByteArray large(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < large.size(); ++i)
+        large[i] = char((i * 131 + i / 4099) & 0xff);
+    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.append(large, 1024 * 1024));
+    QCOMPARE(contents(first), large);
+    QCOMPARE(writer.counter(), 2u);
 }
 
 void TestBufferFileWriter::kilobyteLimits_data()
