@@ -141,12 +141,11 @@ void StreamingTest::bufferFilesRotateAndContinueNumbering()
     const QStringList files = session.bufferFiles();
     QCOMPARE(files.first(), QStringLiteral("000_strm.mp3"));
     QVERIFY2(files.size() >= 2, qPrintable(files.join(u' ')));
-    // Every finished file holds more than the size, and the write that took it
-    // past the size stays whole in it.
+    // Every finished file holds more than the size, and no more than the size
+    // plus the arrival that took it past (the station writes 50 KB at a time).
     for (qsizetype i = 0; i + 1 < files.size(); ++i) {
         const qint64 size = QFileInfo(session.bufferFolder + files[i]).size();
         QVERIFY2(size > limit && size < limit + 2 * 50 * 1024, qPrintable(files[i]));
-        QCOMPARE(size % (50 * 1024), 0);
     }
     const quint32 counterAfterFirst = session.window->state().BufferFile.counter();
     QCOMPARE(files.last(), BufferFileWriter::fileNameFor(counterAfterFirst));
