@@ -1,13 +1,10 @@
 #include "TavrixScenarios.h"
 
 #include "StreamPattern.h"
+#include "app/ProgramEntry.h"
 #include "app/frmStart.h"
-#include "platform/Dialogs.h"
 #include "platform/FileOperations.h"
-#include "platform/PlatformServices.h"
-#include "platform/Shell.h"
 #include "stream/BufferFileWriter.h"
-#include "ui/Resources.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -16,7 +13,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -280,7 +276,6 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
 {
     useBenchHome(qOption(options, "home"));
     QApplication app(argc, argv);
-    loadResources();
 
     BenchSession session(qOption(options, "work"), qOption(options, "port"));
     if (option(options, "size") == "128")
@@ -337,7 +332,6 @@ int runLatencyScenario(int argc, char **argv, const ScenarioOptions &options)
 {
     useBenchHome(qOption(options, "home"));
     QApplication app(argc, argv);
-    loadResources();
 
     BenchSession session(qOption(options, "work"), qOption(options, "port"));
     session.useCustom128();
@@ -426,20 +420,9 @@ int runStartupScenario(int argc, char **argv, const ScenarioOptions &options)
     // From here on as the program's entry does it.
     QApplication app(argc, argv);
     app.installEventFilter(&watcher);
-    loadResources();
-
-    QIcon icon;
-    for (const int size : {32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/tavrix-%1.png").arg(size), QSize(size, size));
-    QApplication::setWindowIcon(icon);
-
-    QtDialogs dialogs;
-    DesktopShell shell;
-    DiskFileOperations files;
-    const PlatformServices services{&dialogs, &shell, &files,
-                                    QCoreApplication::applicationDirPath()};
-
-    frmStart start(services);
+    setUpApplication();
+    ProductionPlatform platform;
+    frmStart start(platform.services());
     QTimer::singleShot(30000, &app, [] { QCoreApplication::exit(2); });
     const int code = QApplication::exec();
     if (code != 0 || watcher.painted == 0) {

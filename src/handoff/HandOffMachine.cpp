@@ -101,25 +101,18 @@ void HandOffMachine::tick()
         break;
     }
     case 4:
-        m_window.setWelcomeText(QStringLiteral("Launching game in 5....."));
-        m_state.HandOffStage = 5;
-        break;
     case 5:
-        m_window.setWelcomeText(QStringLiteral("Launching game in 4...."));
-        m_state.HandOffStage = 6;
-        break;
     case 6:
-        m_window.setWelcomeText(QStringLiteral("Launching game in 3..."));
-        m_state.HandOffStage = 7;
-        break;
     case 7:
-        m_window.setWelcomeText(QStringLiteral("Launching game in 2.."));
-        m_state.HandOffStage = 8;
+    case 8: {
+        // Counts down from 5 at stage 4 to 1 at stage 8, with as many dots as
+        // the number.
+        const int seconds = 9 - m_state.HandOffStage;
+        m_window.setWelcomeText(QStringLiteral("Launching game in ") + QString::number(seconds) +
+                                QString(seconds, QLatin1Char('.')));
+        ++m_state.HandOffStage;
         break;
-    case 8:
-        m_window.setWelcomeText(QStringLiteral("Launching game in 1."));
-        m_state.HandOffStage = 9;
-        break;
+    }
     case 9:
         if (m_window.autoStartChecked())
             m_window.LaunchGame();

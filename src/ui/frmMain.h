@@ -43,7 +43,6 @@ public:
 
     SessionState &state() { return m_state; }
     const FolderListing &flbBufferPath() const { return m_flbBufferPath; }
-    const FolderListing &flbRadioPath() const { return m_flbRadioPath; }
     QTimer *tmrMain() const { return m_tmrMain; }
     QTimer *tmrRecent() const { return m_tmrRecent; }
     SocketComponent *socket() const { return m_sck.get(); }
@@ -125,7 +124,6 @@ private:
     SessionState m_state;
     SettingsStore m_settings;
     FolderListing m_flbBufferPath;
-    FolderListing m_flbRadioPath;
     std::unique_ptr<SocketComponent> m_sck;
     QString m_socketLoadError;
     HandOffMachine m_handOff;

@@ -54,7 +54,6 @@ void frmMain::setBufferPathText(const QString &text)
 
 void frmMain::txtRadioPath_Change()
 {
-    m_flbRadioPath.setFolder(m_state.RadioPath);
     const QString exe = GameFolder::findGameExecutable(m_state.RadioPath);
     if (!exe.isEmpty())
         m_state.GameExe = exe;

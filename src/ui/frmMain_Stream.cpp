@@ -59,7 +59,6 @@ void frmMain::cmdStart_Click()
         if (!gameFile.isEmpty())
             m_services.files->remove(gameFile);
     }
-    m_flbRadioPath.refresh();
     m_flbBufferPath.refresh();
     const QStringList bufferFiles = m_flbBufferPath.names();
     for (const QString &name : bufferFiles)

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "platform/FileOperations.h"
+#include "platform/PlatformServices.h"
+#include "platform/Shell.h"
+#include "ui/Resources.h"
+#include "ui/WindowFont.h"
+
+#include <QApplication>
+
+// What the program's entry sets up before its first window: used by main()
+// and by the start-up benchmark, so both start the program the same way.
+
+inline void setUpApplication()
+{
+    QApplication::setWindowIcon(programIcon());
+    // Message boxes and pickers use the windows' own font.
+    QApplication::setFont(WindowFont::standard());
+    // Lets desktops match the window to the installed menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.oribel.Tavrix"));
+}
+
+// The real dialogs, shell and file operations; the socket component is looked
+// for in the executable's own folder.
+struct ProductionPlatform
+{
+    QtDialogs dialogs;
+    DesktopShell shell;
+    DiskFileOperations files;
+
+    PlatformServices services()
+    {
+        return PlatformServices{&dialogs, &shell, &files, QCoreApplication::applicationDirPath()};
+    }
+};
