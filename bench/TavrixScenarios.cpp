@@ -2,7 +2,7 @@
 
 #include "StreamPattern.h"
 #include "app/ProgramEntry.h"
-#include "app/frmStart.h"
+#include "ui/frmStart.h"
 #include "platform/FileOperations.h"
 #include "stream/BufferFileWriter.h"
 #include "ui/frmMain.h"

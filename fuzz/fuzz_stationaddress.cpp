@@ -1,7 +1,7 @@
 // Parses arbitrary text as a station address and as a leading number, and
 // checks what every valid address must satisfy.
 
-#include "stream/LeadingNumber.h"
+#include "util/LeadingNumber.h"
 #include "stream/StationAddress.h"
 
 #include <cmath>

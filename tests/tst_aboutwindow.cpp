@@ -3,9 +3,9 @@
 // box and created again by the next "About...".
 
 #include "TestSupport.h"
-#include "app/Links.h"
-#include "app/VersionCaption.h"
-#include "platform/StringResources.h"
+#include "ui/Links.h"
+#include "ui/VersionCaption.h"
+#include "ui/StringResources.h"
 #include "ui/ClickableLabel.h"
 #include "ui/frmAbout.h"
 #include "ui/frmMain.h"

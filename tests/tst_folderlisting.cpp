@@ -1,4 +1,4 @@
-#include "platform/FolderListing.h"
+#include "handoff/FolderListing.h"
 
 #include <QDir>
 #include <QFile>

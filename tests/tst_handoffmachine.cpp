@@ -1,6 +1,6 @@
 #include "handoff/HandOffMachine.h"
 #include "platform/FileOperations.h"
-#include "platform/FolderListing.h"
+#include "handoff/FolderListing.h"
 #include "stream/SessionState.h"
 
 #include <QDir>

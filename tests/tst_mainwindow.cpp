@@ -3,8 +3,8 @@
 // bitrate warning, the "Find..." link and the unload.
 
 #include "TestSupport.h"
-#include "app/Links.h"
-#include "app/Version.h"
+#include "ui/Links.h"
+#include "util/Version.h"
 #include "ui/ClickableLabel.h"
 #include "ui/frmMain.h"
 

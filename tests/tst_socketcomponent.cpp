@@ -1,8 +1,8 @@
 // The socket component module, loaded as the program loads it, against a
 // QTcpServer on the loopback interface.
 
-#include "platform/socket/SocketModule.h"
-#include "stream/SocketComponent.h"
+#include "net/SocketModule.h"
+#include "net/SocketComponent.h"
 
 #include <QEventLoop>
 #include <QTcpServer>

@@ -3,9 +3,9 @@
 // file and lets the user leave or go on.
 
 #include "TestSupport.h"
-#include "app/Links.h"
-#include "app/frmStart.h"
-#include "platform/socket/SocketModule.h"
+#include "ui/Links.h"
+#include "ui/frmStart.h"
+#include "net/SocketModule.h"
 #include "ui/ClickableLabel.h"
 #include "ui/frmMain.h"
 

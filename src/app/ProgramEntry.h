@@ -4,6 +4,7 @@
 #include "platform/FileOperations.h"
 #include "platform/PlatformServices.h"
 #include "platform/Shell.h"
+#include "settings/Settings.h"
 #include "ui/Resources.h"
 #include "ui/WindowFont.h"
 
@@ -31,6 +32,7 @@ struct ProductionPlatform
 
     PlatformServices services()
     {
-        return PlatformServices{&dialogs, &shell, &files, QCoreApplication::applicationDirPath()};
+        return PlatformServices{&dialogs, &shell, &files, QCoreApplication::applicationDirPath(),
+                                Settings::defaultFilePath()};
     }
 };

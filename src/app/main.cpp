@@ -1,5 +1,5 @@
 #include "app/ProgramEntry.h"
-#include "app/frmStart.h"
+#include "ui/frmStart.h"
 
 int main(int argc, char *argv[])
 {

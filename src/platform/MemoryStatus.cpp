@@ -1,28 +1,10 @@
 #include "platform/MemoryStatus.h"
 
-#include <cfenv>
-#include <cmath>
-
-#if defined(Q_OS_WIN)
-#include <windows.h>
-#else
 #include <QByteArray>
 #include <QFile>
 #include <QList>
-#endif
-
-#if defined(Q_OS_WIN)
-
-MemoryStatus readMemoryStatus()
-{
-    MEMORYSTATUSEX status = {};
-    status.dwLength = sizeof(status);
-    if (!GlobalMemoryStatusEx(&status))
-        return {};
-    return {status.ullTotalPhys, status.ullAvailPhys};
-}
-
-#else
+#include <cfenv>
+#include <cmath>
 
 namespace {
 
@@ -63,8 +45,6 @@ MemoryStatus readMemoryStatus()
         status.availPhys = free;
     return status;
 }
-
-#endif
 
 QString memoryLine(const MemoryStatus &status)
 {

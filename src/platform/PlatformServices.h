@@ -16,4 +16,6 @@ struct PlatformServices
     // The folder that holds the socket component module (the executable's
     // own folder in production).
     QString componentFolder;
+    // The settings file (the user's TAVRIX.conf in production).
+    QString settingsFile;
 };

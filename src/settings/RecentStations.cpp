@@ -1,23 +1,7 @@
 #include "settings/RecentStations.h"
 
-#include "settings/SettingsStore.h"
-#include "stream/LeadingNumber.h"
-
-namespace {
-
-const QString RecentSection = QStringLiteral("Recent");
-
-QString titleKey(int slot)
-{
-    return QStringLiteral("RecentRadio") + QString::number(slot);
-}
-
-QString urlKey(int slot)
-{
-    return QStringLiteral("RecentRadioURL") + QString::number(slot);
-}
-
-} // namespace
+#include "settings/Settings.h"
+#include "util/LeadingNumber.h"
 
 // The built-in stations that fill the first four slots on a first run. They
 // are only offered in the list; nothing contacts them unless the user starts
@@ -37,7 +21,7 @@ const std::array<RecentStations::Station, 4> RecentStations::PresetStations{{
      QStringLiteral("http://178.32.62.172:9470")},
 }};
 
-QStringList RecentStations::load(const SettingsStore &store)
+QStringList RecentStations::load(const Settings &store)
 {
     m_titles.fill(QString());
     m_urls.fill(QString());
@@ -45,8 +29,8 @@ QStringList RecentStations::load(const SettingsStore &store)
 
     QStringList titles;
     for (int n = 0; n < ReadSlots; ++n) {
-        QString title = store.ReadSetting(RecentSection, titleKey(n));
-        QString url = store.ReadSetting(RecentSection, urlKey(n));
+        QString title = store.recentTitle(n);
+        QString url = store.recentUrl(n);
         if (n < int(PresetStations.size()) && title.isEmpty()) {
             title = PresetStations[n].title;
             url = PresetStations[n].url;
@@ -90,13 +74,12 @@ bool RecentStations::add(const QString &title, const QString &url)
     return append;
 }
 
-void RecentStations::save(SettingsStore &store, int selectedIndex) const
+void RecentStations::save(Settings &store, int selectedIndex) const
 {
-    store.WriteSetting(RecentSection, QStringLiteral("LastUsed"), QString::number(selectedIndex));
+    store.setLastUsed(selectedIndex);
     const int last = qMin(m_count, SlotCount - 1);
     for (int n = 0; n <= last; ++n) {
-        store.WriteSetting(RecentSection, titleKey(n), m_titles[n]);
-        store.WriteSetting(RecentSection, urlKey(n), m_urls[n]);
+        store.setRecent(n, m_titles[n], m_urls[n]);
     }
 }
 

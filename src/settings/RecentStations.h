@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <array>
 
-class SettingsStore;
+class Settings;
 
 // The recent stations: 41 slots of title and address, parallel to the items
 // of the recent list. Slot k is item k.
@@ -24,7 +24,7 @@ public:
     // Reads slots 0..30; an empty title in slots 0..3 brings back the preset.
     // Slots with an empty title are left out, so that the titles returned (the
     // items of the list) stay parallel to the slots.
-    QStringList load(const SettingsStore &store);
+    QStringList load(const Settings &store);
 
     // "LastUsed" as an index: leading number rounded half-to-even; a value
     // outside 16 bits gives 0, a negative one 0.
@@ -36,7 +36,7 @@ public:
 
     // Writes "LastUsed" (the selected index, -1 for none), then slots 0..count
     // (one empty pair after the last station, while a slot exists for it).
-    void save(SettingsStore &store, int selectedIndex) const;
+    void save(Settings &store, int selectedIndex) const;
 
     int count() const { return m_count; }
     QString title(int slot) const;

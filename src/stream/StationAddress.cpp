@@ -1,6 +1,6 @@
 #include "stream/StationAddress.h"
 
-#include "stream/LeadingNumber.h"
+#include "util/LeadingNumber.h"
 
 namespace {
 

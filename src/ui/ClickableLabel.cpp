@@ -30,6 +30,31 @@ void ClickableLabel::makeLink()
     setTextColour(linkColour());
     setUnderline(true);
     setCursor(Qt::PointingHandCursor);
+    setMouseTracking(true);
+    m_link = true;
+}
+
+void ClickableLabel::resetLinkOnBackground(QWidget *window, const QPoint &position,
+                                           ClickableLabel *link)
+{
+    // Passing over another control leaves the link bright; only the window's
+    // own background turns it back.
+    if (!window->childAt(position) && link->textColour() == hoverColour())
+        link->setTextColour(linkColour());
+}
+
+void ClickableLabel::enterEvent(QEnterEvent *event)
+{
+    if (m_link)
+        setTextColour(hoverColour());
+    QLabel::enterEvent(event);
+}
+
+void ClickableLabel::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_link)
+        setTextColour(hoverColour());
+    QLabel::mouseMoveEvent(event);
 }
 
 void ClickableLabel::mousePressEvent(QMouseEvent *event)

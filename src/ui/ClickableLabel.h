@@ -18,8 +18,16 @@ public:
     void setTextColour(const QColor &colour);
     void setUnderline(bool underline);
 
-    // Link look: dark blue, underlined, hand cursor.
+    // Link look: dark blue, underlined, hand cursor; bright blue while the
+    // pointer is over it. The window turns it back when the pointer reaches
+    // its own background (resetLinkOnBackground).
     void makeLink();
+    bool isLink() const { return m_link; }
+
+    // For a window's mouse move: a link left bright goes back to the link
+    // colour when the pointer is over the window's own background.
+    static void resetLinkOnBackground(QWidget *window, const QPoint &position,
+                                      ClickableLabel *link);
 
 signals:
     void clicked();
@@ -27,7 +35,10 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
 
 private:
     bool m_pressed = false;
+    bool m_link = false;
 };

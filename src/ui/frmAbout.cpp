@@ -1,10 +1,10 @@
 #include "ui/frmAbout.h"
 
-#include "app/Links.h"
-#include "app/VersionCaption.h"
+#include "ui/Links.h"
+#include "ui/VersionCaption.h"
 #include "platform/MemoryStatus.h"
 #include "platform/Shell.h"
-#include "platform/StringResources.h"
+#include "ui/StringResources.h"
 #include "ui/ClickableLabel.h"
 #include "ui/Resources.h"
 #include "ui/Twips.h"

@@ -1,24 +1,28 @@
-// The main window's layout, load and unload, the locking of its inputs around
-// a stream, the links, the About window and the buffer modes.
-
 #include "ui/frmMain.h"
 
-#include "app/Links.h"
-#include "app/VersionCaption.h"
-#include "platform/Dialogs.h"
+#include "handoff/GameFolder.h"
+#include "net/SocketModule.h"
+#include "platform/FileOperations.h"
 #include "platform/Shell.h"
-#include "platform/socket/SocketModule.h"
+#include "stream/StationAddress.h"
+#include "stream/StreamSession.h"
 #include "ui/BufferModes.h"
 #include "ui/ClickableLabel.h"
+#include "ui/Links.h"
 #include "ui/Resources.h"
 #include "ui/Twips.h"
+#include "ui/VersionCaption.h"
+#include "ui/WidgetLook.h"
 #include "ui/WindowFont.h"
 #include "ui/frmAbout.h"
+#include "util/LeadingNumber.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +31,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTimer>
 #include <QWindow>
@@ -37,20 +42,8 @@ namespace {
 
 using Twips::place;
 using Twips::px;
-
-void setBold(QWidget *widget, bool bold)
-{
-    QFont font = widget->font();
-    font.setBold(bold);
-    widget->setFont(font);
-}
-
-void setTextColour(QWidget *widget, const QColor &colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
-}
+using WidgetLook::setBold;
+using WidgetLook::setTextColour;
 
 // A text box the user cannot type into, with the button-face background.
 void makeReadOnlyBox(QLineEdit *box)
@@ -88,6 +81,30 @@ constexpr QSize ClientSize(466, 507);
 // (design y in twips), drawn two pixels thick from x 120 to 6840.
 constexpr int SeparatorTops[] = {2040, 4680, 6120, 6960};
 
+// A full progress bar, in pixels (6690 twips).
+constexpr double FullBarWidth = 6690.0 / 15.0;
+
+// Progress labels are redrawn at most this often: a fast station delivers
+// thousands of arrivals a second.
+constexpr int ProgressIntervalMs = 100;
+
+// Folder paths are kept with a trailing separator, as file names are
+// appended to them directly.
+QString withTrailingSeparator(const QString &folder)
+{
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + QLatin1Char('/');
+}
+
+// The per-user default buffer folder: the user's cache folder + "tavrix/".
+QString DefaultBufferFolder()
+{
+    return withTrailingSeparator(
+               QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)) +
+           QStringLiteral("tavrix/");
+}
+
 } // namespace
 
 frmMain::frmMain(const PlatformServices &services, QWidget *parent)
@@ -95,7 +112,8 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint)
     , m_services(services)
-    , m_handOff(m_state, m_flbBufferPath, *services.files, *this)
+    , m_settings(services.settingsFile)
+    , m_handOff(*services.files, *this)
 {
     loadResources();
     setObjectName(QStringLiteral("frmMain"));
@@ -120,11 +138,18 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     m_tmrMain->setInterval(1000);
     connect(m_tmrMain, &QTimer::timeout, this, &frmMain::tmrMain_Timer);
 
-    m_sck = SocketModule::create(m_services.componentFolder, &m_socketLoadError);
-    if (m_sck) {
-        m_sck->setListener(this);
-        m_sck->setErrorDisplay(this);
-    }
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setSingleShot(true);
+    m_progressTimer->setInterval(ProgressIntervalMs);
+    connect(m_progressTimer, &QTimer::timeout, this, &frmMain::showPendingProgress);
+
+    m_session = new StreamSession(
+        SocketModule::create(m_services.componentFolder, &m_socketLoadError), this);
+    connect(m_session, &StreamSession::headersRead, this, &frmMain::showStationHeaders);
+    connect(m_session, &StreamSession::progress, this, &frmMain::showProgress);
+    connect(m_session, &StreamSession::stopped, this, &frmMain::sessionStopped);
+    connect(m_session, &StreamSession::socketErrorMessage, this,
+            [this](const QString &description) { message(MessageIcon::Stop, description); });
 
     Form_Load();
 }
@@ -166,8 +191,6 @@ void frmMain::buildControls()
     lblFind = place(new ClickableLabel(this), "lblFind", Twips::rect(2880, 2160, 435, 195));
     lblFind->setText(QStringLiteral("Find..."));
     lblFind->makeLink();
-    lblFind->setMouseTracking(true);
-    lblFind->installEventFilter(this);
     connect(lblFind, &ClickableLabel::clicked, this, &frmMain::lblFind_Click);
 
     lblTemporary = place(new QLabel(QStringLiteral("Temporary files location:"), this),
@@ -295,14 +318,12 @@ void frmMain::Form_Load()
     skipOnError([this] { LoadRecentStations(); });
     skipOnError([this] { UseDefaultBufferFolderIfNeeded(); });
     skipOnError([this] { LoadLastUsedStation(); });
-    skipOnError([this] { BuildGameFileNames(); });
+    skipOnError([this] { setRadioPath(m_radioPath); });
 }
 
 void frmMain::Form_Unload()
 {
-    m_state.BufferFile.close();
-    if (m_sck)
-        m_sck->Close();
+    m_session->cancel();
     SaveRecentStations();
     m_tmrMain->stop();
     m_tmrRecent->stop();
@@ -353,9 +374,7 @@ void frmMain::EnableControls()
     cmdStart->setText(QStringLiteral("Start Buffering"));
     shpBar->setFixedWidth(px(15));
     m_flbBufferPath.refresh();
-    m_state.Response.reset();
-    m_state.BufferFile.resetBytes();
-    m_state.AutoStartGame = false;
+    m_handOff.endSession();
     lblWelcome->setText(WelcomeText);
     setBold(lblWelcome, false);
     setBitrateWarning(false);
@@ -363,23 +382,20 @@ void frmMain::EnableControls()
     chkStart->setEnabled(true);
 }
 
-void frmMain::FormDrag(QWidget *window)
+void frmMain::FormDrag()
 {
     // The window system moves the window with the pointer until the button
     // is released; where it cannot (no window manager), nothing happens.
-    if (QWindow *handle = window->window()->windowHandle())
+    if (QWindow *handle = windowHandle())
         handle->startSystemMove();
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == imgTop && event->type() == QEvent::MouseButtonPress) {
-        FormDrag(this);
+        FormDrag();
         return true;
     }
-    if (watched == lblFind &&
-        (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter))
-        lblFind->setTextColour(ClickableLabel::hoverColour());
     if (watched == cmbRecent) {
         // Opening the drop-down list moves the keyboard focus into the list's
         // popup; for the user the list still has the focus, and the follower
@@ -401,11 +417,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 
 void frmMain::mouseMoveEvent(QMouseEvent *event)
 {
-    // Only the window's own background turns the link back to its design
-    // colour; passing over another control leaves it bright.
-    if (!childAt(event->position().toPoint()) &&
-        lblFind->textColour() == ClickableLabel::hoverColour())
-        lblFind->setTextColour(ClickableLabel::linkColour());
+    ClickableLabel::resetLinkOnBackground(this, event->position().toPoint(), lblFind);
     QWidget::mouseMoveEvent(event);
 }
 
@@ -418,12 +430,8 @@ void frmMain::paintEvent(QPaintEvent *)
     painter.drawLine(0, px(1200), px(7080), px(1200));
 
     // The separators: an etched line, two pixels thick.
-    for (const int top : SeparatorTops) {
-        painter.setPen(palette().color(QPalette::Mid));
-        painter.drawLine(px(120), px(top), px(6840), px(top));
-        painter.setPen(palette().color(QPalette::Light));
-        painter.drawLine(px(120), px(top) + 1, px(6840), px(top) + 1);
-    }
+    for (const int top : SeparatorTops)
+        WidgetLook::drawEtchedLine(painter, palette(), px(120), px(6840), px(top));
 
     // The frame round "Auto start GTA".
     painter.setPen(palette().color(QPalette::Mid));
@@ -449,14 +457,14 @@ void frmMain::opt56K_Click()
 {
     lblBufferSize->setText(QStringLiteral("Prebuffering size set to 256 KB of data per file."));
     cmbBuffer->setEnabled(false);
-    m_state.PrebufferKB = BufferModes::ModemKB;
+    m_prebufferKB = BufferModes::ModemKB;
 }
 
 void frmMain::optDSL_Click()
 {
     lblBufferSize->setText(QStringLiteral("Prebuffering size set to 1024 KB of data per file."));
     cmbBuffer->setEnabled(false);
-    m_state.PrebufferKB = BufferModes::BroadbandKB;
+    m_prebufferKB = BufferModes::BroadbandKB;
 }
 
 void frmMain::optCustom_Click()
@@ -496,4 +504,348 @@ void frmMain::lblBitrate_Click()
 void frmMain::message(MessageIcon icon, const QString &text)
 {
     m_services.dialogs->showMessage(this, icon, MessageButtons::Ok, QStringLiteral("Tavrix"), text);
+}
+
+// Folders and the recent list
+
+void frmMain::setRadioPath(const QString &folder)
+{
+    m_radioPath = folder;
+    txtRadioPath->setText(m_radioPath.toLower());
+    const QString exe = GameFolder::findGameExecutable(m_radioPath);
+    if (!exe.isEmpty())
+        m_gameExe = exe;
+    m_gameFileNames = GameFolder::gameFileNames(m_radioPath);
+    m_handOff.setFolders({m_bufferPath, m_gameFileNames});
+}
+
+void frmMain::setBufferPath(const QString &folder)
+{
+    m_bufferPath = folder;
+    txtBufferPath->setText(m_bufferPath.toLower());
+    m_flbBufferPath.setFolder(m_bufferPath);
+    m_handOff.setFolders({m_bufferPath, m_gameFileNames});
+}
+
+void frmMain::LoadFolderSettings()
+{
+    setBufferPath(withTrailingSeparator(m_settings.bufferPath()));
+    setRadioPath(withTrailingSeparator(m_settings.radioPath()));
+}
+
+void frmMain::UseDefaultBufferFolderIfNeeded()
+{
+    if (!m_bufferPath.isEmpty() && QFileInfo(m_bufferPath).isDir())
+        return;
+    // The default is not stored: it is worked out again at every start until
+    // the user picks a folder. Only the last level is created.
+    const QString folder = DefaultBufferFolder();
+    if (!QFileInfo::exists(folder))
+        QDir().mkdir(folder);
+    setBufferPath(folder);
+}
+
+void frmMain::cmdGTAfolder_Click()
+{
+    const QString chosen = withTrailingSeparator(m_services.dialogs->pickFolder(
+        this, QStringLiteral("Select the location of the GTA MP3s folder...")));
+    if (chosen.isEmpty())
+        return;
+
+    const QString report = GameFolder::findReport(chosen);
+    if (report.isEmpty()) {
+        message(MessageIcon::Stop,
+                QStringLiteral("The selected folder does not contain the MP3Report.txt file. "
+                               "Please select the correct folder."));
+        return;
+    }
+
+    const QString previousRadioPath = m_radioPath;
+    setRadioPath(chosen);
+
+    message(MessageIcon::Information,
+            QStringLiteral("The MP3Report file will be rebuilt and set its attributes to to "
+                           "read-only now. To manually modify it later, remove the Read Only "
+                           "attribute from the file Properties dialog."));
+
+    QString error;
+    if (!GameFolder::writeReport(report, &error)) {
+        // The game would not play the program's files from this folder: keep
+        // the folder that was in use before.
+        setRadioPath(previousRadioPath);
+        message(MessageIcon::Stop,
+                QStringLiteral("The MP3Report.txt file could not be rewritten:\n\n") + error);
+        return;
+    }
+    m_settings.setRadioPath(m_radioPath);
+}
+
+void frmMain::cmdTemporary_Click()
+{
+    const QString chosen = withTrailingSeparator(m_services.dialogs->pickFolder(
+        this, QStringLiteral("Select an EMPTY FOLDER to store the temporary buffered MP3s...")));
+    if (chosen.isEmpty())
+        return;
+
+    // While the deletion question is open the timer keeps ticking; the
+    // hand-off must not take the user's MP3 files there for buffer files.
+    m_bufferQuestionOpen = true;
+    setBufferPath(chosen);
+    if (!EmptyBufferPath())
+        setBufferPath(QString());
+    m_bufferQuestionOpen = false;
+    m_settings.setBufferPath(m_bufferPath);
+}
+
+bool frmMain::EmptyBufferPath()
+{
+    m_flbBufferPath.refresh();
+    bool accepted = true;
+    if (m_flbBufferPath.count() > 0) {
+        const MessageAnswer answer = m_services.dialogs->showMessage(
+            this, MessageIcon::Exclamation, MessageButtons::OkCancel, QStringLiteral("Tavrix"),
+            QStringLiteral("All MP3 files in the following folder will be deleted now. Press OK "
+                           "to proceed.\n\n") +
+                m_bufferPath);
+        if (answer == MessageAnswer::Ok) {
+            const QStringList names = m_flbBufferPath.names();
+            for (const QString &name : names)
+                m_services.files->remove(m_bufferPath + name);
+        } else {
+            message(MessageIcon::Stop,
+                    QStringLiteral("Tavrix will not operate until all MP3 files are removed from "
+                                   "the selected folder."));
+            accepted = false;
+        }
+    }
+    m_flbBufferPath.refresh();
+    return accepted;
+}
+
+void frmMain::LoadRecentStations()
+{
+    cmbRecent->addItems(m_recent.load(m_settings));
+    cmbRecent->setCurrentIndex(-1);
+}
+
+void frmMain::LoadLastUsedStation()
+{
+    const int index = RecentStations::lastUsedIndex(m_settings.lastUsed());
+    if (index < cmbRecent->count())
+        cmbRecent->setCurrentIndex(index);
+    txtURL->setText(m_recent.url(index));
+}
+
+void frmMain::SaveRecentStations()
+{
+    m_recent.save(m_settings, cmbRecent->currentIndex());
+    m_settings.sync();
+}
+
+void frmMain::AddRecentStation(const QString &title, const QString &url)
+{
+    if (m_recent.add(title, url))
+        cmbRecent->addItem(title);
+}
+
+void frmMain::cmbRecent_GotFocus()
+{
+    m_tmrRecent->start();
+}
+
+void frmMain::cmbRecent_LostFocus()
+{
+    m_tmrRecent->stop();
+}
+
+void frmMain::tmrRecent_Timer()
+{
+    const int index = cmbRecent->currentIndex();
+    if (index < 0)
+        return;
+    txtURL->setText(m_recent.url(index));
+}
+
+// The stream session
+
+void frmMain::cmdStart_Click()
+{
+    if (m_session->isStreaming()) {
+        m_session->cancel();
+        m_progressTimer->stop();
+        lblStatus->setText(QStringLiteral("Buffering of files interrupted by user."));
+        EnableControls();
+        return;
+    }
+
+    if (m_bufferPath.isEmpty() || m_radioPath.isEmpty()) {
+        message(MessageIcon::Exclamation,
+                QStringLiteral("Please select the buffer and GTA MP3s folders and retry."));
+        return;
+    }
+    if (!m_session->hasSocket()) {
+        message(MessageIcon::Stop,
+                QStringLiteral("Tavrix cannot connect to a station: its network component "
+                               "could not be loaded.\n\n") +
+                    SocketModule::pathIn(m_services.componentFolder) + QStringLiteral("\n") +
+                    m_socketLoadError);
+        return;
+    }
+
+    // Only the program's own two files are removed from the game folder; the
+    // user's MP3 files there are left alone. The buffer folder is the
+    // program's own and is emptied of MP3 files.
+    for (const QString &gameFile : m_gameFileNames) {
+        if (!gameFile.isEmpty())
+            m_services.files->remove(gameFile);
+    }
+    m_flbBufferPath.refresh();
+    const QStringList bufferFiles = m_flbBufferPath.names();
+    for (const QString &name : bufferFiles)
+        m_services.files->remove(m_bufferPath + name);
+    m_flbBufferPath.refresh();
+
+    const StationAddressParse parsed = parseStationAddress(txtURL->text());
+    if (!parsed.address) {
+        message(MessageIcon::Stop,
+                QStringLiteral("Please enter a valid URL, including the port number.\n\n"
+                               "Example: http://198.51.100.20:80"));
+        return;
+    }
+
+    if (optCustom->isChecked()) {
+        const int item = cmbBuffer->currentIndex();
+        if (item >= 0 && item < int(BufferModes::CustomSizes.size()))
+            m_prebufferKB = BufferModes::CustomSizes[size_t(item)].kilobytes;
+    } else if (optDSL->isChecked()) {
+        m_prebufferKB = BufferModes::BroadbandKB;
+    } else if (opt56K->isChecked()) {
+        m_prebufferKB = BufferModes::ModemKB;
+    }
+
+    DisableControls();
+    lblStatus->setText(QStringLiteral("Connecting to ") + parsed.url + QStringLiteral("..."));
+    m_handOff.startSession(chkStart->checkState() == Qt::Checked);
+    if (!m_tmrMain->isActive())
+        m_tmrMain->start();
+    m_pendingBytes = -1;
+    m_session->start(*parsed.address, m_bufferPath, m_prebufferKB);
+}
+
+void frmMain::showStationHeaders(const StationHeaders &headers)
+{
+    lblServerName->setText(QStringLiteral("Name: ") + headers.name);
+    lblGenre->setText(QStringLiteral("Genre: ") + headers.genre);
+    lblURL->setText(QStringLiteral("URL: ") + headers.url);
+    setBitrateWarning(leadingNumber(headers.bitrate) > 60);
+    lblBitrate->setText(QStringLiteral("Bitrate: ") + headers.bitrate + QStringLiteral(" Kbps"));
+    lblBitrate->adjustSize();
+
+    if (m_handOff.autoStartPending()) {
+        lblWelcome->setText(QStringLiteral("GTA will be started automatically after the first "
+                                           "MP3 file was buffered.\nPlease wait a few "
+                                           "moments..."));
+        setBold(lblWelcome, true);
+    }
+    cmdStart->setEnabled(true);
+
+    const QString title =
+        headers.name + QStringLiteral(" [") + headers.bitrate + QStringLiteral(" Kbps]");
+    AddRecentStation(title, txtURL->text());
+}
+
+void frmMain::showProgress(qint64 bytes, qint64 fileSizeBytes)
+{
+    m_pendingBytes = bytes;
+    m_pendingFileSize = fileSizeBytes;
+    if (m_sinceProgressShown.isValid() && m_sinceProgressShown.elapsed() < ProgressIntervalMs) {
+        if (!m_progressTimer->isActive())
+            m_progressTimer->start();
+        return;
+    }
+    showPendingProgress();
+}
+
+void frmMain::showPendingProgress()
+{
+    if (m_pendingBytes < 0)
+        return;
+    const qint64 filled = m_pendingBytes;
+    m_pendingBytes = -1;
+    m_sinceProgressShown.start();
+
+    if (m_handOff.showsBufferingStatus()) {
+        lblStatus->setText(QStringLiteral("Buffering ") + m_handOff.nextGameFile().toLower() +
+                           QStringLiteral(" [ ") + QString::number(filled / 1024) +
+                           QStringLiteral(" KB ]"));
+    }
+    if (m_pendingFileSize > 0) {
+        const double width =
+            double(filled) * 100.0 / double(m_pendingFileSize) * FullBarWidth / 100.0;
+        const int pixels = qBound(1, int(width + 0.5), picStatusBar->width());
+        if (shpBar->width() != pixels)
+            shpBar->setFixedWidth(pixels);
+    }
+    if (shpBar->isHidden())
+        shpBar->show();
+}
+
+void frmMain::sessionStopped(const SessionStop &stop)
+{
+    // The last progress is shown before the session's final word.
+    showPendingProgress();
+    m_progressTimer->stop();
+    switch (stop.reason) {
+    case SessionStop::Reason::Refused:
+        message(MessageIcon::Stop, stop.message);
+        lblStatus->setText(stop.status);
+        shpBar->hide();
+        EnableControls();
+        return;
+    case SessionStop::Reason::FileError:
+        // The inputs stay locked until the user presses "Cancel", which is
+        // usable now whatever stage the response had reached.
+        cmdStart->setEnabled(true);
+        lblStatus->setText(stop.status);
+        message(MessageIcon::Stop, stop.message);
+        return;
+    case SessionStop::Reason::Closed:
+    case SessionStop::Reason::Failed:
+        cmdStart->setEnabled(true);
+        lblStatus->setText(stop.status);
+        return;
+    }
+}
+
+// Hand-off
+
+void frmMain::tmrMain_Timer()
+{
+    if (m_bufferQuestionOpen)
+        return;
+    m_handOff.tick();
+}
+
+void frmMain::setStatusText(const QString &text)
+{
+    lblStatus->setText(text);
+}
+
+void frmMain::setWelcomeText(const QString &text)
+{
+    lblWelcome->setText(text);
+}
+
+bool frmMain::autoStartChecked() const
+{
+    return chkStart->checkState() == Qt::Checked;
+}
+
+void frmMain::LaunchGame()
+{
+    lblWelcome->setText(QStringLiteral("Do not close this program until you have finished with "
+                                       "your game or want to stop streaming the radio."));
+    const QString gameDirectory = GameFolder::gameDirectory(m_radioPath);
+    if (!m_gameExe.isEmpty() && !gameDirectory.isEmpty())
+        m_services.shell->launchProgram(m_gameExe, gameDirectory);
 }

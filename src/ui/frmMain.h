@@ -1,15 +1,15 @@
 #pragma once
 
+#include "handoff/FolderListing.h"
 #include "handoff/HandOffMachine.h"
 #include "platform/Dialogs.h"
-#include "platform/FolderListing.h"
 #include "platform/PlatformServices.h"
-#include "settings/SettingsStore.h"
-#include "stream/SessionState.h"
-#include "stream/SocketComponent.h"
+#include "settings/RecentStations.h"
+#include "settings/Settings.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
-#include <memory>
+#include <array>
 
 class QCheckBox;
 class QComboBox;
@@ -20,53 +20,23 @@ class QPushButton;
 class QRadioButton;
 class QTimer;
 class ClickableLabel;
+class StreamSession;
+struct SessionStop;
+struct StationHeaders;
 class frmAbout;
 
 // The program's working window: station, folders, buffer mode, status and the
-// start button. Its handlers carry the names of the controls and events they
-// serve; the logic that needs no widget lives in the core classes.
-//
-// The implementation is split by concern: frmMain.cpp (layout, load and
-// unload, control states, links, modes), frmMain_Folders.cpp (the two
-// folders and the recent list), frmMain_Stream.cpp (start, connection and
-// response) and frmMain_HandOff.cpp (hand-off timer and game launch).
-class frmMain final : public QWidget,
-                      private SocketComponentListener,
-                      private SocketErrorDisplay,
-                      private HandOffWindow
+// start button. It reads its controls, hands the work to the stream session
+// and the hand-off machine, and turns their reports into labels and message
+// boxes. Its handlers carry the names of the controls and events they serve.
+// Tests reach the controls by object name.
+class frmMain final : public QWidget, private HandOffListener
 {
     Q_OBJECT
 
 public:
     explicit frmMain(const PlatformServices &services, QWidget *parent = nullptr);
     ~frmMain() override;
-
-    SessionState &state() { return m_state; }
-    const FolderListing &flbBufferPath() const { return m_flbBufferPath; }
-    QTimer *tmrMain() const { return m_tmrMain; }
-    QTimer *tmrRecent() const { return m_tmrRecent; }
-    SocketComponent *socket() const { return m_sck.get(); }
-
-    // Procedures called by the handlers.
-    void DisableControls();
-    void EnableControls();
-    void FormDrag(QWidget *window);
-    void EmptyBufferPath();
-
-    // Handlers, public so that tests drive them as the events would.
-    void cmdStart_Click();
-    void cmdGTAfolder_Click();
-    void cmdTemporary_Click();
-    void cmdAbout_Click();
-    void lblBitrate_Click();
-    void opt56K_Click();
-    void optDSL_Click();
-    void optCustom_Click();
-    void tmrMain_Timer();
-    void tmrRecent_Timer();
-
-    // The station line turns into a clickable warning for a high bitrate.
-    void setBitrateWarning(bool high);
 
     frmAbout *aboutWindow() const { return m_about; }
 
@@ -84,35 +54,45 @@ private:
     void buildControls();
     void Form_Load();
     void Form_Unload();
-    void cmdExit_Click();
-    void lblFind_Click();
-    void txtRadioPath_Change();
-    void txtBufferPath_Change();
-    void setRadioPathText(const QString &text);
-    void setBufferPathText(const QString &text);
-    // Load steps, run in this order by Form_Load, each skipped on failure.
-    void LoadFolderSettings();             // read both folders, show them
-    void LoadRecentStations();             // fill the recent list
-    void UseDefaultBufferFolderIfNeeded(); // default buffer folder when none is usable
-    void LoadLastUsedStation();            // select "LastUsed", its address into txtURL
-    void BuildGameFileNames();
-    void SaveRecentStations();  // unload step
-    void cmbRecent_GotFocus();  // starts tmrRecent
-    void cmbRecent_LostFocus(); // stops tmrRecent
-    void AddRecentStation(const QString &title, const QString &url);
-    void showStationHeaders();
-    void writeAudio(QByteArrayView audio);
-    void endSessionOnFileError();
-    void refuseStation();
-    void connectionEnded();
-    void message(MessageIcon icon, const QString &text);
+    void DisableControls();
+    void EnableControls();
+    void FormDrag();
 
-    // Socket events
-    void Sck_Connect() override;
-    void Sck_DataArrival(qint32 bytesTotal) override;
-    void Sck_Close() override;
-    void Sck_Error(qint16 number, const QString &description, bool &cancelDisplay) override;
-    void showSocketError(qint16 number, const QString &description) override;
+    // Handlers
+    void cmdStart_Click();
+    void cmdExit_Click();
+    void cmdAbout_Click();
+    void cmdGTAfolder_Click();
+    void cmdTemporary_Click();
+    void lblFind_Click();
+    void lblBitrate_Click();
+    void opt56K_Click();
+    void optDSL_Click();
+    void optCustom_Click();
+    void tmrMain_Timer();
+    void tmrRecent_Timer();
+    void cmbRecent_GotFocus();
+    void cmbRecent_LostFocus();
+
+    // Folders and the recent list
+    void setRadioPath(const QString &folder);
+    void setBufferPath(const QString &folder);
+    void LoadFolderSettings();
+    void LoadRecentStations();
+    void UseDefaultBufferFolderIfNeeded();
+    void LoadLastUsedStation();
+    void SaveRecentStations();
+    bool EmptyBufferPath();
+    void AddRecentStation(const QString &title, const QString &url);
+
+    // The session's reports
+    void showStationHeaders(const StationHeaders &headers);
+    void showProgress(qint64 bytes, qint64 fileSizeBytes);
+    void showPendingProgress();
+    void sessionStopped(const SessionStop &stop);
+
+    void setBitrateWarning(bool high);
+    void message(MessageIcon icon, const QString &text);
 
     // Hand-off
     void setStatusText(const QString &text) override;
@@ -121,17 +101,31 @@ private:
     void LaunchGame() override;
 
     PlatformServices m_services;
-    SessionState m_state;
-    SettingsStore m_settings;
+    Settings m_settings;
+    RecentStations m_recent;
     FolderListing m_flbBufferPath;
-    std::unique_ptr<SocketComponent> m_sck;
+    StreamSession *m_session = nullptr;
     QString m_socketLoadError;
     HandOffMachine m_handOff;
-    bool m_bufferQuestionOpen = false;
     frmAbout *m_about = nullptr;
 
-public:
-    // Controls, named as their object names.
+    QString m_radioPath;  // ends with '/'; empty while none is chosen
+    QString m_bufferPath; // ends with '/'; empty while none is chosen
+    std::array<QString, 2> m_gameFileNames;
+    QString m_gameExe;
+    qint32 m_prebufferKB = 0;
+    bool m_bufferQuestionOpen = false;
+
+    // The progress is shown at most every ProgressInterval; the last value
+    // waits in m_pendingBytes for the timer.
+    QElapsedTimer m_sinceProgressShown;
+    QTimer *m_progressTimer = nullptr;
+    qint64 m_pendingBytes = -1;
+    qint64 m_pendingFileSize = 0;
+
+    QTimer *m_tmrRecent = nullptr;
+    QTimer *m_tmrMain = nullptr;
+
     QLabel *imgTop = nullptr;
     QLabel *lblVersion = nullptr;
     QLabel *lblWelcome = nullptr;
@@ -167,8 +161,4 @@ public:
     QPushButton *cmdExit = nullptr;
     QCheckBox *chkStart = nullptr;
     QPushButton *cmdStart = nullptr;
-
-private:
-    QTimer *m_tmrRecent = nullptr;
-    QTimer *m_tmrMain = nullptr;
 };

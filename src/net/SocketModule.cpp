@@ -1,6 +1,6 @@
-#include "platform/socket/SocketModule.h"
+#include "net/SocketModule.h"
 
-#include "stream/SocketComponent.h"
+#include "net/SocketComponent.h"
 
 #include <QDir>
 #include <QLibrary>
@@ -9,11 +9,7 @@ namespace SocketModule {
 
 QString fileName()
 {
-#if defined(Q_OS_WIN)
-    return QStringLiteral("tavrixsck.dll");
-#else
     return QStringLiteral("libtavrixsck.so");
-#endif
 }
 
 QString pathIn(const QString &componentFolder)

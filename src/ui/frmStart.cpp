@@ -1,10 +1,11 @@
-#include "app/frmStart.h"
+#include "ui/frmStart.h"
 
-#include "app/Links.h"
+#include "net/SocketModule.h"
 #include "platform/Shell.h"
-#include "platform/socket/SocketModule.h"
 #include "ui/ClickableLabel.h"
+#include "ui/Links.h"
 #include "ui/Twips.h"
+#include "ui/WidgetLook.h"
 #include "ui/WindowFont.h"
 #include "ui/frmMain.h"
 
@@ -57,9 +58,7 @@ void frmStart::buildControls()
 {
     lblTitle = place(new QLabel(QStringLiteral("The following required file is missing:"), this),
                      "lblTitle", Twips::rect(120, 120, 3495, 255));
-    QFont bold = lblTitle->font();
-    bold.setBold(true);
-    lblTitle->setFont(bold);
+    WidgetLook::setBold(lblTitle, true);
 
     lblFile1 = place(new QLabel(this), "lblFile1", Twips::rect(120, 480, 4095, 255));
     lblFile1->setTextFormat(Qt::PlainText);
@@ -76,8 +75,6 @@ void frmStart::buildControls()
     lblSite->setText(QStringLiteral("Website"));
     lblSite->makeLink();
     lblSite->adjustSize();
-    lblSite->setMouseTracking(true);
-    lblSite->installEventFilter(this);
     connect(lblSite, &ClickableLabel::clicked, this, &frmStart::lblSite_Click);
 
     cmdIgnore = place(new QPushButton(QStringLiteral("Ignore"), this), "cmdIgnore",
@@ -159,31 +156,15 @@ void frmStart::closeEvent(QCloseEvent *event)
         cmdExit_Click();
 }
 
-bool frmStart::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == lblSite &&
-        (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter))
-        lblSite->setTextColour(ClickableLabel::hoverColour());
-    return QDialog::eventFilter(watched, event);
-}
-
 void frmStart::mouseMoveEvent(QMouseEvent *event)
 {
-    // Only the dialog's own background turns the link back to its design
-    // colour; passing over a button or another label leaves it bright.
-    if (!childAt(event->position().toPoint()) &&
-        lblSite->textColour() == ClickableLabel::hoverColour())
-        lblSite->setTextColour(ClickableLabel::linkColour());
+    ClickableLabel::resetLinkOnBackground(this, event->position().toPoint(), lblSite);
     QDialog::mouseMoveEvent(event);
 }
 
 void frmStart::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    for (const int top : SeparatorTops) {
-        painter.setPen(palette().color(QPalette::Mid));
-        painter.drawLine(px(120), px(top), px(4200), px(top));
-        painter.setPen(palette().color(QPalette::Light));
-        painter.drawLine(px(120), px(top) + 1, px(4200), px(top) + 1);
-    }
+    for (const int top : SeparatorTops)
+        WidgetLook::drawEtchedLine(painter, palette(), px(120), px(4200), px(top));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "TestFiles.h"
 #include "platform/Dialogs.h"
-#include "platform/FileOperations.h"
 #include "platform/PlatformServices.h"
 #include "platform/Shell.h"
 
@@ -13,8 +13,7 @@
 #include <deque>
 
 // Points the settings and cache locations at a fresh temporary folder, so a
-// test never touches the real home folder. Create it before the first
-// SettingsStore or main window.
+// test never touches the real home folder.
 class TemporarySettingsLocation
 {
 public:
@@ -71,26 +70,12 @@ public:
     QStringList workingDirectories;
 };
 
-// The real file system, except that the paths in `inUse` cannot be deleted or
-// replaced, as when the game holds them open.
-class InUseFileOperations final : public FileOperations
-{
-public:
-    bool exists(const QString &path) const override { return m_disk.exists(path); }
-    bool remove(const QString &path) override;
-    bool move(const QString &from, const QString &to) override;
-    bool copy(const QString &from, const QString &to) override;
-
-    QSet<QString> inUse;
-
-private:
-    DiskFileOperations m_disk;
-};
-
-// Services for a window under test: scripted dialogs, recording shell, the
-// in-use file operations and the built socket component module.
+// Services for a window under test: a temporary settings file and cache
+// folder, scripted dialogs, recording shell, the in-use file operations and
+// the built socket component module.
 struct TestServices
 {
+    TemporarySettingsLocation location;
     ScriptedDialogs dialogs;
     RecordingShell shell;
     InUseFileOperations files;
@@ -98,7 +83,3 @@ struct TestServices
     PlatformServices
     services(const QString &componentFolder = QStringLiteral(TAVRIX_COMPONENT_DIR));
 };
-
-// Writes `bytes` to `path`, creating folders as needed; fails the test otherwise.
-void writeFile(const QString &path, const QByteArray &bytes);
-QByteArray readFile(const QString &path);

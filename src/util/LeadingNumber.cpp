@@ -1,4 +1,4 @@
-#include "stream/LeadingNumber.h"
+#include "util/LeadingNumber.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,7 +1,7 @@
 // The socket component module: one TCP client connection over QTcpSocket,
 // seen by the program only through the abstract SocketComponent interface.
 
-#include "stream/SocketComponent.h"
+#include "net/SocketComponent.h"
 
 #include <QNetworkProxy>
 #include <QObject>

@@ -1,0 +1,87 @@
+#include "settings/Settings.h"
+
+namespace {
+
+const QString BufferPathKey = QStringLiteral("Settings/BufferPath");
+const QString RadioPathKey = QStringLiteral("Settings/RadioPath");
+const QString LastUsedKey = QStringLiteral("Recent/LastUsed");
+
+QString recentTitleKey(int slot)
+{
+    return QStringLiteral("Recent/RecentRadio") + QString::number(slot);
+}
+
+QString recentUrlKey(int slot)
+{
+    return QStringLiteral("Recent/RecentRadioURL") + QString::number(slot);
+}
+
+} // namespace
+
+QString Settings::defaultFilePath()
+{
+    return QSettings(QStringLiteral("TAVRIX"), QStringLiteral("TAVRIX")).fileName();
+}
+
+Settings::Settings(const QString &filePath)
+    : m_settings(filePath, QSettings::NativeFormat)
+{}
+
+QString Settings::text(const QString &key) const
+{
+    const QVariant value = m_settings.value(key);
+    if (value.typeId() != QMetaType::QString)
+        return {};
+    return value.toString();
+}
+
+QString Settings::bufferPath() const
+{
+    return text(BufferPathKey);
+}
+
+void Settings::setBufferPath(const QString &path)
+{
+    m_settings.setValue(BufferPathKey, path);
+}
+
+QString Settings::radioPath() const
+{
+    return text(RadioPathKey);
+}
+
+void Settings::setRadioPath(const QString &path)
+{
+    m_settings.setValue(RadioPathKey, path);
+}
+
+QString Settings::lastUsed() const
+{
+    return text(LastUsedKey);
+}
+
+void Settings::setLastUsed(int index)
+{
+    m_settings.setValue(LastUsedKey, QString::number(index));
+}
+
+QString Settings::recentTitle(int slot) const
+{
+    return text(recentTitleKey(slot));
+}
+
+QString Settings::recentUrl(int slot) const
+{
+    return text(recentUrlKey(slot));
+}
+
+void Settings::setRecent(int slot, const QString &title, const QString &url)
+{
+    m_settings.setValue(recentTitleKey(slot), title);
+    m_settings.setValue(recentUrlKey(slot), url);
+}
+
+void Settings::sync()
+{
+    m_settings.sync();
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+// Tavrix's persistent settings, one typed accessor per key. The storage is
+// the platform's native settings file: ~/.config/TAVRIX/TAVRIX.conf on Linux
+// by default, or the file handed in (tests, a second settings location).
+//
+// Every value is text. A key that is absent, holds a value of another kind
+// (a list, a byte array, as a hand-edited file may) or a file that cannot be
+// parsed reads as the empty text.
+class Settings final
+{
+public:
+    // The user's default settings file (QSettings("TAVRIX", "TAVRIX")).
+    static QString defaultFilePath();
+
+    explicit Settings(const QString &filePath = defaultFilePath());
+
+    QString fileName() const { return m_settings.fileName(); }
+
+    // [Settings]
+    QString bufferPath() const;
+    void setBufferPath(const QString &path);
+    QString radioPath() const;
+    void setRadioPath(const QString &path);
+
+    // [Recent]: the selected station's index as stored, and the slots of
+    // titles and addresses.
+    QString lastUsed() const;
+    void setLastUsed(int index);
+    QString recentTitle(int slot) const;
+    QString recentUrl(int slot) const;
+    void setRecent(int slot, const QString &title, const QString &url);
+
+    // Writes pending changes to disk now.
+    void sync();
+
+private:
+    QString text(const QString &key) const;
+
+    QSettings m_settings;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/FileOperations.h"
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+
+// Writes `bytes` to `path`, creating folders as needed; fails the test otherwise.
+void writeFile(const QString &path, const QByteArray &bytes);
+// The file's bytes; empty when it cannot be read.
+QByteArray readFile(const QString &path);
+
+// The real file system, except that the paths in `inUse` cannot be deleted,
+// replaced or moved, as when the game holds them open.
+class InUseFileOperations final : public FileOperations
+{
+public:
+    bool exists(const QString &path) const override { return m_disk.exists(path); }
+    bool remove(const QString &path) override;
+    bool move(const QString &from, const QString &to) override;
+    bool copy(const QString &from, const QString &to) override;
+
+    QSet<QString> inUse;
+
+private:
+    DiskFileOperations m_disk;
+};
