@@ -1,64 +1,25 @@
+#include "TestFiles.h"
 #include "handoff/HandOffMachine.h"
-#include "platform/FileOperations.h"
-#include "handoff/FolderListing.h"
-#include "stream/SessionState.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 namespace {
 
-// The real file system, except that paths in `inUse` cannot be deleted,
-// replaced or moved, as when the game holds them open.
-class InUseFiles final : public FileOperations
+class FakeWindow final : public HandOffListener
 {
 public:
-    bool exists(const QString &path) const override { return m_disk.exists(path); }
-    bool remove(const QString &path) override
-    {
-        return !inUse.contains(path) && m_disk.remove(path);
-    }
-    bool move(const QString &from, const QString &to) override
-    {
-        return !inUse.contains(from) && !inUse.contains(to) && m_disk.move(from, to);
-    }
-    bool copy(const QString &from, const QString &to) override
-    {
-        return !inUse.contains(to) && m_disk.copy(from, to);
-    }
-
-    QSet<QString> inUse;
-
-private:
-    DiskFileOperations m_disk;
-};
-
-class FakeWindow final : public HandOffWindow
-{
-public:
-    explicit FakeWindow(SessionState &state)
-        : m_state(state)
-    {}
     void setStatusText(const QString &text) override { statusTexts << text; }
     void setWelcomeText(const QString &text) override { welcomeTexts << text; }
     bool autoStartChecked() const override { return autoStart; }
-    void LaunchGame() override
-    {
-        ++launches;
-        m_state.AutoStartGame = false;
-    }
+    void LaunchGame() override { ++launches; }
 
     QStringList statusTexts;
     QStringList welcomeTexts;
     bool autoStart = true;
     int launches = 0;
-
-private:
-    SessionState &m_state;
 };
 
 QByteArray contentOf(const QString &path)
@@ -67,40 +28,25 @@ QByteArray contentOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    file.write(content);
-}
-
-// A buffer folder and a game folder in a temporary place, with the window's
-// state, listing and a machine over them.
+// A buffer folder and a game folder in a temporary place, with a machine
+// over them.
 struct HandOff
 {
     QTemporaryDir root;
     QString bufferFolder = root.filePath(QStringLiteral("buffer")) + QLatin1Char('/');
     QString gameFolder = root.filePath(QStringLiteral("Grand Theft Äuto/mp3")) + QLatin1Char('/');
-    SessionState state;
-    FolderListing listing;
-    InUseFiles files;
-    FakeWindow window{state};
-    std::unique_ptr<HandOffMachine> machine;
+    std::array<QString, 2> gameFiles{gameFolder + QStringLiteral("Tavrix_00.mp3"),
+                                     gameFolder + QStringLiteral("Tavrix_01.mp3")};
+    InUseFileOperations files;
+    FakeWindow window;
+    HandOffMachine machine{files, window};
 
-    HandOff()
+    explicit HandOff(bool autoStart = false)
     {
         QDir().mkpath(bufferFolder);
         QDir().mkpath(gameFolder);
-        state.BufferPath = bufferFolder;
-        state.GameFileNames = {gameFolder + QStringLiteral("Tavrix_00.mp3"),
-                               gameFolder + QStringLiteral("Tavrix_01.mp3")};
-        state.ShowBufferingStatus = true;
-        listing.setFolder(bufferFolder);
-        restartMachine();
-    }
-    void restartMachine()
-    {
-        machine = std::make_unique<HandOffMachine>(state, listing, files, window);
+        machine.setFolders({bufferFolder, gameFiles});
+        machine.startSession(autoStart);
     }
 
     // Buffer files "first" .. "first + count - 1", each holding "audio <n>".
@@ -113,13 +59,13 @@ struct HandOff
     void ticks(int count)
     {
         for (int i = 0; i < count; ++i)
-            machine->tick();
+            machine.tick();
     }
     QStringList bufferFiles() const
     {
         return QDir(bufferFolder).entryList(QDir::Files, QDir::Name);
     }
-    QByteArray game(int slot) const { return contentOf(state.GameFileNames[slot]); }
+    QByteArray game(int slot) const { return contentOf(gameFiles[size_t(slot)]); }
 };
 
 } // namespace
@@ -159,14 +105,14 @@ void HandOffMachineTest::waitsForTwoFilesInTheBufferFolder()
     // and an empty path must not mean the working directory.
     QDir::setCurrent(h.bufferFolder);
     if (!bufferFolderChosen)
-        h.state.BufferPath.clear();
+        h.machine.setFolders({QString(), h.gameFiles});
 
     h.ticks(6);
     QDir::setCurrent(QDir::rootPath());
     QCOMPARE(h.bufferFiles().size(), files);
-    QCOMPARE(h.state.HandOffStage, quint8(0));
+    QCOMPARE(h.machine.stage(), HandOffMachine::Stage::WaitingForFile);
     QVERIFY(h.window.statusTexts.isEmpty());
-    QVERIFY(h.state.ShowBufferingStatus);
+    QVERIFY(h.machine.showsBufferingStatus());
     QVERIFY(QDir(h.gameFolder).isEmpty());
 }
 
@@ -177,7 +123,7 @@ void HandOffMachineTest::firstHandOffFillsBothGameFiles()
     h.addBufferFiles(1, 1);
 
     h.ticks(1);
-    QVERIFY(!h.state.ShowBufferingStatus);
+    QVERIFY(!h.machine.showsBufferingStatus());
     QCOMPARE(h.window.statusTexts,
              QStringList{QStringLiteral("Moving file 000_strm.mp3 to ") + h.gameFolder.toLower() +
                          QStringLiteral("tavrix_00.mp3...")});
@@ -185,9 +131,9 @@ void HandOffMachineTest::firstHandOffFillsBothGameFiles()
     QCOMPARE(h.bufferFiles(), QStringList{QStringLiteral("001_strm.mp3")});
     QCOMPARE(h.game(0), QByteArray("first"));
     QCOMPARE(h.game(1), QByteArray("first"));
-    QCOMPARE(h.state.GameSlot, quint8(1));
-    QCOMPARE(h.state.HandOffStage, quint8(0));
-    QVERIFY(h.state.ShowBufferingStatus);
+    QCOMPARE(h.machine.slot(), 1);
+    QCOMPARE(h.machine.stage(), HandOffMachine::Stage::WaitingForFile);
+    QVERIFY(h.machine.showsBufferingStatus());
     QCOMPARE(h.window.statusTexts.size(), 1);
     QVERIFY(h.window.welcomeTexts.isEmpty());
 }
@@ -202,7 +148,7 @@ void HandOffMachineTest::filesPilingUpGoOneByOneIntoAlternatingSlots()
     h.ticks(3);
     QCOMPARE(h.game(0), QByteArray("audio 2"));
     QCOMPARE(h.game(1), QByteArray("audio 1"));
-    QCOMPARE(h.state.GameSlot, quint8(1));
+    QCOMPARE(h.machine.slot(), 1);
     // The newest file may still be growing: it stays.
     h.ticks(6);
     QCOMPARE(h.bufferFiles(), QStringList{QStringLiteral("003_strm.mp3")});
@@ -212,29 +158,28 @@ void HandOffMachineTest::filesPilingUpGoOneByOneIntoAlternatingSlots()
 void HandOffMachineTest::gameFileInUseSendsTheFileToTheOtherSlot()
 {
     HandOff h;
-    writeFile(h.state.GameFileNames[0], "playing");
-    h.files.inUse << h.state.GameFileNames[0];
+    writeFile(h.gameFiles[0], "playing");
+    h.files.inUse << h.gameFiles[0];
     h.addBufferFiles(0, 3);
 
     h.ticks(3);
     QCOMPARE(h.window.statusTexts.size(), 2);
     QCOMPARE(h.window.statusTexts.last(),
-             h.state.GameFileNames[0] + QStringLiteral(" skipped, it was in use..."));
-    QCOMPARE(h.state.SkippedSlot, qint16(0));
-    QCOMPARE(h.state.GameSlot, quint8(1));
-    QVERIFY(!h.state.ShowBufferingStatus);
+             h.gameFiles[0] + QStringLiteral(" skipped, it was in use..."));
+    QCOMPARE(h.machine.slot(), 1);
+    QVERIFY(!h.machine.showsBufferingStatus());
     h.ticks(1);
     QCOMPARE(h.game(1), QByteArray("audio 0"));
     QCOMPARE(h.game(0), QByteArray("playing"));
-    QVERIFY(h.state.ShowBufferingStatus);
-    QCOMPARE(h.state.HandOffStage, quint8(0));
+    QVERIFY(h.machine.showsBufferingStatus());
+    QCOMPARE(h.machine.stage(), HandOffMachine::Stage::WaitingForFile);
 
     // The slot that took the file stays due; alternation resumes after it.
     h.ticks(3);
     QCOMPARE(h.window.statusTexts.size(), 3);
     QVERIFY(h.window.statusTexts.last().endsWith(QStringLiteral("tavrix_01.mp3...")));
     QCOMPARE(h.game(1), QByteArray("audio 1"));
-    QCOMPARE(h.state.GameSlot, quint8(0));
+    QCOMPARE(h.machine.slot(), 0);
 }
 
 void HandOffMachineTest::countdownAndLaunchAfterTheFirstHandOff_data()
@@ -247,8 +192,7 @@ void HandOffMachineTest::countdownAndLaunchAfterTheFirstHandOff_data()
 void HandOffMachineTest::countdownAndLaunchAfterTheFirstHandOff()
 {
     QFETCH(bool, autoStartChecked);
-    HandOff h;
-    h.state.AutoStartGame = true;
+    HandOff h(true);
     h.window.autoStart = autoStartChecked;
     h.addBufferFiles(0, 3);
 
@@ -264,7 +208,7 @@ void HandOffMachineTest::countdownAndLaunchAfterTheFirstHandOff()
 
     h.ticks(1);
     QCOMPARE(h.window.launches, autoStartChecked ? 1 : 0);
-    QCOMPARE(h.state.HandOffStage, quint8(0));
+    QCOMPARE(h.machine.stage(), HandOffMachine::Stage::WaitingForFile);
     if (autoStartChecked) {
         // Launching clears the automatic start: later moves count nothing down.
         h.ticks(3 + 6);
@@ -276,8 +220,7 @@ void HandOffMachineTest::countdownAndLaunchAfterTheFirstHandOff()
 
 void HandOffMachineTest::secondSessionContinuesSlotAndStage()
 {
-    HandOff h;
-    h.state.AutoStartGame = true;
+    HandOff h(true);
     h.addBufferFiles(0, 2);
     h.ticks(3 + 2); // moved, then two countdown steps
 
@@ -285,10 +228,11 @@ void HandOffMachineTest::secondSessionContinuesSlotAndStage()
     // countdown under way and the slot due carry over.
     for (const QString &name : h.bufferFiles())
         QVERIFY(QFile::remove(h.bufferFolder + name));
-    QVERIFY(QFile::remove(h.state.GameFileNames[0]));
-    QVERIFY(QFile::remove(h.state.GameFileNames[1]));
+    QVERIFY(QFile::remove(h.gameFiles[0]));
+    QVERIFY(QFile::remove(h.gameFiles[1]));
     h.addBufferFiles(0, 2, "second ");
-    h.restartMachine();
+    h.machine.endSession();
+    h.machine.startSession(true);
 
     h.ticks(1);
     QCOMPARE(h.window.welcomeTexts.size(), 3);
@@ -298,8 +242,8 @@ void HandOffMachineTest::secondSessionContinuesSlotAndStage()
     h.ticks(3);
     // Slot 1 was due; only slot 0's file is ever copied, so it stays missing.
     QCOMPARE(h.game(1), QByteArray("second 0"));
-    QVERIFY(!QFile::exists(h.state.GameFileNames[0]));
-    QCOMPARE(h.state.GameSlot, quint8(0));
+    QVERIFY(!QFile::exists(h.gameFiles[0]));
+    QCOMPARE(h.machine.slot(), 0);
 }
 
 void HandOffMachineTest::moveThatCannotBeMadeKeepsTheFile()
@@ -307,16 +251,16 @@ void HandOffMachineTest::moveThatCannotBeMadeKeepsTheFile()
     {
         // Both game files held open.
         HandOff h;
-        writeFile(h.state.GameFileNames[0], "old 0");
-        writeFile(h.state.GameFileNames[1], "old 1");
-        h.files.inUse << h.state.GameFileNames[0] << h.state.GameFileNames[1];
+        writeFile(h.gameFiles[0], "old 0");
+        writeFile(h.gameFiles[1], "old 1");
+        h.files.inUse << h.gameFiles[0] << h.gameFiles[1];
         h.addBufferFiles(0, 2);
         h.ticks(4);
         QCOMPARE(h.bufferFiles().size(), 2);
         QCOMPARE(h.game(0), QByteArray("old 0"));
         QCOMPARE(h.game(1), QByteArray("old 1"));
-        QCOMPARE(h.state.HandOffStage, quint8(0));
-        QVERIFY(h.state.ShowBufferingStatus);
+        QCOMPARE(h.machine.stage(), HandOffMachine::Stage::WaitingForFile);
+        QVERIFY(h.machine.showsBufferingStatus());
 
         // Once the game lets go, the same file is handed off.
         h.files.inUse.clear();
@@ -328,7 +272,7 @@ void HandOffMachineTest::moveThatCannotBeMadeKeepsTheFile()
         // A new start empties the buffer folder between choosing a file and
         // moving it; its new "000" is being written and must stay.
         HandOff h;
-        writeFile(h.state.GameFileNames[0], "old 0");
+        writeFile(h.gameFiles[0], "old 0");
         h.addBufferFiles(0, 2);
         h.ticks(1);
         QVERIFY(QFile::remove(h.bufferFolder + QStringLiteral("001_strm.mp3")));
@@ -336,13 +280,13 @@ void HandOffMachineTest::moveThatCannotBeMadeKeepsTheFile()
         h.ticks(3);
         QCOMPARE(h.bufferFiles(), QStringList{QStringLiteral("000_strm.mp3")});
         QCOMPARE(h.game(0), QByteArray("old 0"));
-        QCOMPARE(h.state.GameSlot, quint8(0));
-        QVERIFY(h.state.ShowBufferingStatus);
+        QCOMPARE(h.machine.slot(), 0);
+        QVERIFY(h.machine.showsBufferingStatus());
 
         h.addBufferFiles(1, 1, "new ");
         h.ticks(3);
         QCOMPARE(h.game(0), QByteArray("new 0"));
-        QCOMPARE(h.state.GameSlot, quint8(1));
+        QCOMPARE(h.machine.slot(), 1);
     }
 }
 

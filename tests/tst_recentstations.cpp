@@ -1,29 +1,20 @@
 #include "settings/RecentStations.h"
-#include "settings/SettingsStore.h"
+#include "settings/Settings.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-const QString Recent = QStringLiteral("Recent");
-
-QString key(const char *prefix, int slot)
-{
-    return QLatin1String(prefix) + QString::number(slot);
-}
-
 // Stores `count` stations "Station n" / "host-n:8000" into slots 0..count-1.
-void storeStations(int count)
+void storeStations(const QString &file, int count)
 {
-    SettingsStore store;
-    for (int n = 0; n < count; ++n) {
-        store.WriteSetting(Recent, key("RecentRadio", n), QStringLiteral("Station %1").arg(n));
-        store.WriteSetting(Recent, key("RecentRadioURL", n), QStringLiteral("host-%1:8000").arg(n));
-    }
+    Settings store(file);
+    for (int n = 0; n < count; ++n)
+        store.setRecent(n, QStringLiteral("Station %1").arg(n),
+                        QStringLiteral("host-%1:8000").arg(n));
 }
 
 } // namespace
@@ -34,12 +25,11 @@ class RecentStationsTest : public QObject
 
 private:
     QTemporaryDir m_config;
+    QString m_file;
 
 private slots:
     void initTestCase();
     void init();
-    void presetsFollowTheTitlePattern_data();
-    void presetsFollowTheTitlePattern();
     void loadKeepsItemsParallelToSlots();
     void loadReadsOnlyFirst31Slots();
     void lastUsedIndex_data();
@@ -51,52 +41,13 @@ private slots:
 
 void RecentStationsTest::initTestCase()
 {
-    // QSettings reads XDG_CONFIG_HOME once per process.
     QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    m_file = m_config.filePath(QStringLiteral("TAVRIX.conf"));
 }
 
 void RecentStationsTest::init()
 {
-    QSettings(QStringLiteral("TAVRIX"), QStringLiteral("TAVRIX")).clear();
-}
-
-void RecentStationsTest::presetsFollowTheTitlePattern_data()
-{
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<int>("length");
-    QTest::addColumn<QString>("separator");
-    QTest::addColumn<QString>("suffix");
-    QTest::newRow("0") << 0 << 83 << " - "
-                       << "[32 KBPS]";
-    QTest::newRow("1") << 1 << 83 << ": "
-                       << "[24 KBPS]";
-    QTest::newRow("2") << 2 << 82 << " - "
-                       << "[96 KBPS]";
-    QTest::newRow("3") << 3 << 77 << " - "
-                       << "[160 KBPS]";
-}
-
-void RecentStationsTest::presetsFollowTheTitlePattern()
-{
-    QFETCH(int, slot);
-    QFETCH(int, length);
-    QFETCH(QString, separator);
-    QFETCH(QString, suffix);
-
-    const RecentStations::Station &preset = RecentStations::PresetStations[slot];
-    QCOMPARE(preset.title.size(), length);
-    QVERIFY2(preset.title.endsWith(QLatin1Char(' ') + suffix), qPrintable(preset.title));
-    QVERIFY(preset.title.indexOf(separator) > 0);
-    QVERIFY(preset.title.indexOf(separator) < preset.title.size() - suffix.size() - 3);
-
-    static const QRegularExpression form(
-        QStringLiteral("^http://(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3}):(\\d{1,5})$"));
-    const QRegularExpressionMatch match = form.match(preset.url);
-    QVERIFY2(match.hasMatch(), qPrintable(preset.url));
-    for (int part = 1; part <= 4; ++part)
-        QVERIFY(match.captured(part).toInt() <= 255);
-    QVERIFY(match.captured(5).toInt() > 0 && match.captured(5).toInt() <= 65535);
+    QFile::remove(m_file);
 }
 
 void RecentStationsTest::loadKeepsItemsParallelToSlots()
@@ -105,25 +56,24 @@ void RecentStationsTest::loadKeepsItemsParallelToSlots()
     QStringList presetTitles;
     for (const auto &preset : RecentStations::PresetStations)
         presetTitles << preset.title;
-    QCOMPARE(first.load(SettingsStore()), presetTitles);
+    QCOMPARE(first.load(Settings(m_file)), presetTitles);
     QCOMPARE(first.count(), 4);
     QCOMPARE(first.url(3), RecentStations::PresetStations[3].url);
     QCOMPARE(first.url(4), QString());
 
     {
-        SettingsStore store;
+        Settings store(m_file);
         const QStringList titles = {QStringLiteral("A"), QString(),           QString(),
                                     QStringLiteral("D"), QStringLiteral("E"), QString(),
                                     QStringLiteral("G")};
         for (int n = 0; n < titles.size(); ++n) {
-            store.WriteSetting(Recent, key("RecentRadio", n), titles[n]);
-            store.WriteSetting(Recent, key("RecentRadioURL", n), QStringLiteral("url-%1").arg(n));
+            store.setRecent(n, titles[n], QStringLiteral("url-%1").arg(n));
         }
     }
     // Slots 1 and 2 bring back their presets with the preset address; slot 5
     // has no title and is left out, and G then is item 5 with its own address.
     RecentStations recent;
-    QCOMPARE(recent.load(SettingsStore()),
+    QCOMPARE(recent.load(Settings(m_file)),
              QStringList({QStringLiteral("A"), presetTitles[1], presetTitles[2],
                           QStringLiteral("D"), QStringLiteral("E"), QStringLiteral("G")}));
     QCOMPARE(recent.url(0), QStringLiteral("url-0"));
@@ -136,9 +86,9 @@ void RecentStationsTest::loadKeepsItemsParallelToSlots()
 
 void RecentStationsTest::loadReadsOnlyFirst31Slots()
 {
-    storeStations(35);
+    storeStations(m_file, 35);
     RecentStations recent;
-    QCOMPARE(recent.load(SettingsStore()).size(), 31);
+    QCOMPARE(recent.load(Settings(m_file)).size(), 31);
     QCOMPARE(recent.count(), 31);
     QCOMPARE(recent.url(30), QStringLiteral("host-30:8000"));
     QCOMPARE(recent.title(31), QString());
@@ -174,7 +124,7 @@ void RecentStationsTest::lastUsedIndex()
 void RecentStationsTest::addAppendsOnlyUnknownAddresses()
 {
     RecentStations recent;
-    recent.load(SettingsStore());
+    recent.load(Settings(m_file));
     QVERIFY(recent.add(QStringLiteral("Jazz FM [128 Kbps]"), QStringLiteral("jazz.example:8000")));
     QCOMPARE(recent.count(), 5);
     QCOMPARE(recent.title(4), QStringLiteral("Jazz FM [128 Kbps]"));
@@ -196,9 +146,9 @@ void RecentStationsTest::addAppendsOnlyUnknownAddresses()
 
 void RecentStationsTest::addSearchesSlots0To30AndStopsAt41()
 {
-    storeStations(31);
+    storeStations(m_file, 31);
     RecentStations recent;
-    recent.load(SettingsStore());
+    recent.load(Settings(m_file));
     QVERIFY(recent.add(QStringLiteral("Slot 31"), QStringLiteral("slot31:8000")));
     QVERIFY(!recent.add(QStringLiteral("again"), QStringLiteral("host-30:8000")));
     // Slot 31 lies beyond the searched slots, so its station is appended again.
@@ -216,18 +166,18 @@ void RecentStationsTest::addSearchesSlots0To30AndStopsAt41()
 
 void RecentStationsTest::saveWritesSelectionAndSlotsUpToOneEmptyPair()
 {
-    SettingsStore().WriteSetting(Recent, QStringLiteral("RecentRadio35"), QStringLiteral("Old"));
+    Settings(m_file).setRecent(35, QStringLiteral("Old"), QStringLiteral("old:8000"));
     RecentStations recent;
-    recent.load(SettingsStore());
+    recent.load(Settings(m_file));
     recent.add(QStringLiteral("Ελληνικό ράδιο [96 Kbps]"), QStringLiteral("gr:8000"));
     recent.add(QStringLiteral("Rock, Pop [128 Kbps]"), QStringLiteral("http://10.1.2.3:8000"));
     {
-        SettingsStore store;
+        Settings store(m_file);
         recent.save(store, 5);
     }
 
-    QSettings raw(QStringLiteral("TAVRIX"), QStringLiteral("TAVRIX"));
-    raw.beginGroup(Recent);
+    QSettings raw(m_file, QSettings::NativeFormat);
+    raw.beginGroup(QStringLiteral("Recent"));
     QCOMPARE(raw.value(QStringLiteral("LastUsed")).toString(), QStringLiteral("5"));
     QVERIFY(raw.contains(QStringLiteral("RecentRadio6")));
     QVERIFY(raw.contains(QStringLiteral("RecentRadioURL6")));
@@ -236,21 +186,19 @@ void RecentStationsTest::saveWritesSelectionAndSlotsUpToOneEmptyPair()
     QCOMPARE(raw.value(QStringLiteral("RecentRadio35")).toString(), QStringLiteral("Old"));
 
     RecentStations reloaded;
-    reloaded.load(SettingsStore());
+    reloaded.load(Settings(m_file));
     QCOMPARE(reloaded.count(), 6);
     for (int n = 0; n < 6; ++n) {
         QCOMPARE(reloaded.title(n), recent.title(n));
         QCOMPARE(reloaded.url(n), recent.url(n));
     }
-    QCOMPARE(RecentStations::lastUsedIndex(
-                 SettingsStore().ReadSetting(Recent, QStringLiteral("LastUsed"))),
-             5);
+    QCOMPARE(RecentStations::lastUsedIndex(Settings(m_file).lastUsed()), 5);
 
     // A full list ends at slot 40, the last slot there is.
     for (int n = 6; n < RecentStations::SlotCount; ++n)
         reloaded.add(QStringLiteral("t"), QStringLiteral("u-%1").arg(n));
     {
-        SettingsStore store;
+        Settings store(m_file);
         reloaded.save(store, -1);
     }
     raw.sync();

@@ -1,14 +1,13 @@
-#include "settings/SettingsStore.h"
+#include "settings/Settings.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
-// QSettings takes its folder from XDG_CONFIG_HOME once per process, so the
-// whole program shares one temporary location, emptied before each test.
-class SettingsStoreTest : public QObject
+class SettingsTest : public QObject
 {
     Q_OBJECT
 
@@ -20,6 +19,7 @@ private:
 private slots:
     void initTestCase();
     void init();
+    void defaultFileIsTheUsersConfigFile();
     void storesTextUnderProgramAndSection_data();
     void storesTextUnderProgramAndSection();
     void foreignOrBrokenContentReadsEmpty_data();
@@ -27,7 +27,7 @@ private slots:
     void unusableStoreLocationNeverStops();
 };
 
-void SettingsStoreTest::writeConfig(const QByteArray &content)
+void SettingsTest::writeConfig(const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(configFile()).absolutePath());
     QFile file(configFile());
@@ -35,18 +35,24 @@ void SettingsStoreTest::writeConfig(const QByteArray &content)
     file.write(content);
 }
 
-void SettingsStoreTest::initTestCase()
+void SettingsTest::initTestCase()
 {
     QVERIFY(m_config.isValid());
+    // QSettings takes the user's folder from XDG_CONFIG_HOME once per process.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
 }
 
-void SettingsStoreTest::init()
+void SettingsTest::init()
 {
     QDir(m_config.filePath(QStringLiteral("TAVRIX"))).removeRecursively();
 }
 
-void SettingsStoreTest::storesTextUnderProgramAndSection_data()
+void SettingsTest::defaultFileIsTheUsersConfigFile()
+{
+    QCOMPARE(Settings::defaultFilePath(), configFile());
+}
+
+void SettingsTest::storesTextUnderProgramAndSection_data()
 {
     QTest::addColumn<QString>("value");
     QTest::newRow("folder") << QStringLiteral("/home/user/Games/GTA3/mp3/");
@@ -58,16 +64,15 @@ void SettingsStoreTest::storesTextUnderProgramAndSection_data()
     QTest::newRow("very long") << QString(200000, QLatin1Char('x')) + QStringLiteral("end");
 }
 
-void SettingsStoreTest::storesTextUnderProgramAndSection()
+void SettingsTest::storesTextUnderProgramAndSection()
 {
     QFETCH(QString, value);
     {
-        SettingsStore store;
-        QCOMPARE(store.ReadSetting(QStringLiteral("Settings"), QStringLiteral("BufferPath")),
-                 QString());
-        store.WriteSetting(QStringLiteral("Settings"), QStringLiteral("BufferPath"), value);
-        store.WriteSetting(QStringLiteral("Recent"), QStringLiteral("LastUsed"),
-                           QStringLiteral("3"));
+        Settings settings(configFile());
+        QCOMPARE(settings.bufferPath(), QString());
+        settings.setBufferPath(value);
+        settings.setLastUsed(3);
+        settings.setRecent(2, value, QStringLiteral("host:8000"));
     }
     QVERIFY(QFile::exists(configFile()));
 
@@ -79,14 +84,18 @@ void SettingsStoreTest::storesTextUnderProgramAndSection()
     QSettings onDisk(copy, QSettings::IniFormat);
     QCOMPARE(onDisk.value(QStringLiteral("Settings/BufferPath")).toString(), value);
     QCOMPARE(onDisk.value(QStringLiteral("Recent/LastUsed")).toString(), QStringLiteral("3"));
+    QCOMPARE(onDisk.value(QStringLiteral("Recent/RecentRadio2")).toString(), value);
+    QCOMPARE(onDisk.value(QStringLiteral("Recent/RecentRadioURL2")).toString(),
+             QStringLiteral("host:8000"));
 
-    SettingsStore again;
-    QCOMPARE(again.ReadSetting(QStringLiteral("Settings"), QStringLiteral("BufferPath")), value);
-    QCOMPARE(again.ReadSetting(QStringLiteral("Settings"), QStringLiteral("RadioPath")), QString());
-    QCOMPARE(again.ReadSetting(QStringLiteral("Recent"), QStringLiteral("BufferPath")), QString());
+    Settings again(configFile());
+    QCOMPARE(again.bufferPath(), value);
+    QCOMPARE(again.radioPath(), QString());
+    QCOMPARE(again.recentTitle(2), value);
+    QCOMPARE(again.recentTitle(3), QString());
 }
 
-void SettingsStoreTest::foreignOrBrokenContentReadsEmpty_data()
+void SettingsTest::foreignOrBrokenContentReadsEmpty_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("expected");
@@ -103,34 +112,31 @@ void SettingsStoreTest::foreignOrBrokenContentReadsEmpty_data()
         << QByteArray("no pair here\n[Settings]\nBufferPath=/good/\n[Broken\n=\n") << "/good/";
 }
 
-void SettingsStoreTest::foreignOrBrokenContentReadsEmpty()
+void SettingsTest::foreignOrBrokenContentReadsEmpty()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, expected);
     writeConfig(content);
 
-    SettingsStore store;
-    QCOMPARE(store.ReadSetting(QStringLiteral("Settings"), QStringLiteral("BufferPath")), expected);
-    // The store stays usable: a new value replaces whatever was there.
-    store.WriteSetting(QStringLiteral("Settings"), QStringLiteral("BufferPath"),
-                       QStringLiteral("/new/"));
-    store.sync();
-    QCOMPARE(SettingsStore().ReadSetting(QStringLiteral("Settings"), QStringLiteral("BufferPath")),
-             QStringLiteral("/new/"));
+    Settings settings(configFile());
+    QCOMPARE(settings.bufferPath(), expected);
+    // The settings stay usable: a new value replaces whatever was there.
+    settings.setBufferPath(QStringLiteral("/new/"));
+    settings.sync();
+    QCOMPARE(Settings(configFile()).bufferPath(), QStringLiteral("/new/"));
 }
 
-void SettingsStoreTest::unusableStoreLocationNeverStops()
+void SettingsTest::unusableStoreLocationNeverStops()
 {
     // A folder where the settings file should be: nothing can be read or
     // written, and neither stops the program.
     QVERIFY(QDir().mkpath(configFile()));
-    SettingsStore store;
-    QCOMPARE(store.ReadSetting(QStringLiteral("Settings"), QStringLiteral("RadioPath")), QString());
-    store.WriteSetting(QStringLiteral("Settings"), QStringLiteral("RadioPath"),
-                       QStringLiteral("/x/"));
-    store.sync();
+    Settings settings(configFile());
+    QCOMPARE(settings.radioPath(), QString());
+    settings.setRadioPath(QStringLiteral("/x/"));
+    settings.sync();
     QVERIFY(QFileInfo(configFile()).isDir());
 }
 
-QTEST_GUILESS_MAIN(SettingsStoreTest)
-#include "tst_settingsstore.moc"
+QTEST_GUILESS_MAIN(SettingsTest)
+#include "tst_settings.moc"
