@@ -2,10 +2,12 @@
 
 #include "StreamPattern.h"
 #include "app/ProgramEntry.h"
-#include "ui/frmStart.h"
+#include "handoff/GameFolder.h"
 #include "platform/FileOperations.h"
+#include "settings/Settings.h"
 #include "stream/BufferFileWriter.h"
 #include "ui/frmMain.h"
+#include "ui/frmStart.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -17,7 +19,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -60,9 +61,18 @@ void useBenchHome(const QString &home)
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       home + QStringLiteral("/.config"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The main window's control of that object name.
+template<typename Control>
+Control *control(const QWidget &window, const char *name)
+{
+    Control *found = window.findChild<Control *>(QString::fromLatin1(name));
+    if (!found)
+        throw std::runtime_error(std::string("the main window has no control ") + name);
+    return found;
 }
 
 std::int64_t nanosOf(clockid_t clock)
@@ -174,15 +184,17 @@ public:
         report.close();
 
         const PlatformServices services{&dialogs, &shell, &files,
-                                        QCoreApplication::applicationDirPath()};
+                                        QCoreApplication::applicationDirPath(),
+                                        Settings::defaultFilePath()};
         window = std::make_unique<frmMain>(services);
         dialogs.folders << gameFolder << bufferFolder;
-        window->cmdGTAfolder->click();
-        window->cmdTemporary->click();
-        if (window->state().RadioPath != gameFolder || window->state().BufferPath != bufferFolder)
+        button("cmdGTAfolder")->click();
+        button("cmdTemporary")->click();
+        if (control<QLineEdit>(*window, "txtRadioPath")->text() != gameFolder.toLower() ||
+            control<QLineEdit>(*window, "txtBufferPath")->text() != bufferFolder.toLower())
             throw std::runtime_error("the bench folders were not taken by the main window");
         dialogs.messages.clear();
-        window->txtURL->setText(address);
+        control<QLineEdit>(*window, "txtURL")->setText(address);
 
         window->show();
         waitFor([this] { return window->windowHandle() && window->windowHandle()->isExposed(); },
@@ -192,11 +204,13 @@ public:
         settle(300);
     }
 
-    void useDsl() { window->optDSL->click(); }
+    QPushButton *button(const char *name) const { return control<QPushButton>(*window, name); }
+    QString status() const { return control<QLabel>(*window, "lblStatus")->text(); }
+    void useDsl() { control<QRadioButton>(*window, "optDSL")->click(); }
     void useCustom128()
     {
-        window->optCustom->click();
-        window->cmbBuffer->setCurrentIndex(0);
+        control<QRadioButton>(*window, "optCustom")->click();
+        control<QComboBox>(*window, "cmbBuffer")->setCurrentIndex(0);
     }
 
     // Runs the event loop until done() holds, a message box was shown or the
@@ -227,7 +241,7 @@ public:
     {
         if (!dialogs.messages.isEmpty())
             return "message box: " + dialogs.messages.join(QStringLiteral(" | ")).toStdString();
-        return "status line: " + window->lblStatus->text().toStdString();
+        return "status line: " + status().toStdString();
     }
 
     // Checks that the handed-off files and the ones left in the buffer folder
@@ -290,9 +304,9 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
     const long long anonBefore = procStatusKiB("RssAnon");
     const double cpuBefore = cpuSeconds();
     const std::int64_t start = nanosOf(CLOCK_MONOTONIC);
-    session.window->cmdStart->click();
+    session.button("cmdStart")->click();
     const bool ended = session.waitFor(
-        [&] { return session.window->lblStatus->text() == closedText; }, timeout, 2);
+        [&] { return session.status() == closedText; }, timeout, 2);
     const std::int64_t end = nanosOf(CLOCK_MONOTONIC);
     const double cpuAfter = cpuSeconds();
     if (!ended) {
@@ -336,7 +350,7 @@ int runLatencyScenario(int argc, char **argv, const ScenarioOptions &options)
     BenchSession session(qOption(options, "work"), qOption(options, "port"));
     session.useCustom128();
     const QString secondFile = session.bufferFolder + BufferFileWriter::fileNameFor(1);
-    const QString firstGameFile = session.window->state().GameFileNames[0];
+    const QString firstGameFile = GameFolder::gameFileNames(session.gameFolder)[0];
     const double timeout = std::stod(option(options, "timeout"));
 
     std::int64_t firstFinished = 0;
@@ -346,7 +360,7 @@ int runLatencyScenario(int argc, char **argv, const ScenarioOptions &options)
         return !session.files.moves.empty();
     };
     const std::int64_t start = nanosOf(CLOCK_MONOTONIC);
-    session.window->cmdStart->click();
+    session.button("cmdStart")->click();
     const bool done = session.waitFor(handedOff, timeout, 5);
     if (!done || session.files.moves.front().to != firstGameFile ||
         !QFileInfo::exists(firstGameFile)) {
@@ -356,7 +370,7 @@ int runLatencyScenario(int argc, char **argv, const ScenarioOptions &options)
     }
     const std::int64_t handOff = session.files.moves.front().nanos;
     // Stop as the user would.
-    session.window->cmdStart->click();
+    session.button("cmdStart")->click();
     session.settle(50);
 
     print("first_file_finished_s", firstFinished ? double(firstFinished - start) / 1e9 : -1.0);
