@@ -27,9 +27,9 @@ public:
     void close();
     bool isOpen() const { return m_file.isOpen(); }
 
-    QString fileName() const { return m_file.fileName(); } // BufferFileName
-    qint64 bytes() const { return m_bytes; }               // BufferFileBytes
-    quint32 counter() const { return m_counter; }          // BufferFileCounter
+    QString fileName() const { return m_file.fileName(); }
+    qint64 bytes() const { return m_bytes; }
+    quint32 counter() const { return m_counter; }
     void resetBytes() { m_bytes = 0; }
 
     // "<file>: <reason>" for the last failure.

@@ -46,8 +46,7 @@ public:
     bool hasSocket() const { return m_sck != nullptr; }
 
     // Connects to the station and writes its audio into `bufferFolder` in
-    // files of `fileSizeKB` KB. `stationUrl` is the address as the status
-    // line shows it.
+    // files of `fileSizeKB` KB.
     void start(const StationAddress &address, const QString &bufferFolder, qint32 fileSizeKB);
     // Closes the connection and the current buffer file.
     void cancel();

@@ -1,13 +1,13 @@
 #include "ui/frmAbout.h"
 
-#include "ui/Links.h"
-#include "ui/VersionCaption.h"
 #include "platform/MemoryStatus.h"
 #include "platform/Shell.h"
-#include "ui/StringResources.h"
 #include "ui/ClickableLabel.h"
+#include "ui/Links.h"
 #include "ui/Resources.h"
+#include "ui/StringResources.h"
 #include "ui/Twips.h"
+#include "ui/VersionCaption.h"
 #include "ui/WindowFont.h"
 
 #include <QCloseEvent>
@@ -21,7 +21,7 @@ namespace {
 
 using Twips::px;
 
-// A label's place from its design position in twips. Labels size themselves
+// A label's place from its layout position in twips. Labels size themselves
 // to their text, so only the top left corner is kept.
 template <typename Label> Label *placeLabel(Label *label, const char *name, int left, int top)
 {

@@ -78,7 +78,7 @@ const QColor WarningRed(255, 0, 0);
 constexpr QSize ClientSize(466, 507);
 
 // The separators under the three section headings and above the bottom row
-// (design y in twips), drawn two pixels thick from x 120 to 6840.
+// (layout y in twips), drawn two pixels thick from x 120 to 6840.
 constexpr int SeparatorTops[] = {2040, 4680, 6120, 6960};
 
 // A full progress bar, in pixels (6690 twips).
@@ -296,7 +296,7 @@ void frmMain::buildControls()
                      Twips::rect(4920, 7080, 1935, 375));
     connect(cmdStart, &QPushButton::clicked, this, &frmMain::cmdStart_Click);
 
-    // Label texts start at the top of the label, as in the design.
+    // Label texts start at the top of the label, as in the layout.
     for (QLabel *label : findChildren<QLabel *>()) {
         if (label->alignment() == (Qt::AlignLeft | Qt::AlignVCenter))
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -27,7 +27,7 @@ using Twips::px;
 // The window's client area: 4365 x 2295 twips.
 constexpr QSize ClientSize(291, 153);
 
-// The two separators (design y in twips), from x 120 to 4200.
+// The two separators (layout y in twips), from x 120 to 4200.
 constexpr int SeparatorTops[] = {360, 1680};
 
 } // namespace
