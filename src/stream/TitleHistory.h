@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+// One title a station played, with the time it was first announced.
+struct PlayedTitle
+{
+    QDateTime time;
+    QString title;
+};
+
+// The titles one station played, kept in a plain text file of its own under
+// the "titles" folder of Tavrix's data folder: one line per title, the UTC
+// time in ISO 8601, a tab, the title in UTF-8. The file keeps the newest
+// titles only; lines that cannot be read (a damaged or cut file) are passed
+// over and dropped at the next rewrite.
+class TitleHistory final
+{
+public:
+    static constexpr qsizetype DefaultLimit = 1000;
+
+    enum class Outcome {
+        Added,   // the title is now the newest entry
+        Skipped, // empty, or the same as the newest entry
+        Failed   // the file could not be written; see errorString()
+    };
+
+    // `dataFolder` is Tavrix's data folder (defaultDataFolder() outside tests).
+    TitleHistory(const QString &dataFolder, const QString &stationAddress,
+                 qsizetype limit = DefaultLimit);
+
+    // The per-user data folder: "tavrix" in the generic data location
+    // (~/.local/share/tavrix on Linux).
+    static QString defaultDataFolder();
+
+    // A file name that is safe on every file system and tells stations apart:
+    // a readable part from the address's letters and digits, and a hash of
+    // the whole address.
+    static QString fileNameFor(const QString &stationAddress);
+
+    QString filePath() const { return m_filePath; }
+    qsizetype limit() const { return m_limit; }
+
+    // Adds a title announced at `time`. Tabs, line ends and other control
+    // characters in it become blanks.
+    Outcome append(const QString &title, const QDateTime &time = QDateTime::currentDateTimeUtc());
+
+    // The titles kept, oldest first, at most limit() of them.
+    QList<PlayedTitle> entries() const;
+
+    QString errorString() const { return m_errorString; }
+
+private:
+    struct Contents
+    {
+        QList<PlayedTitle> entries;
+        bool clean = true; // every line was read and the file ends with a line end
+    };
+
+    Contents read() const;
+    Outcome rewrite(const QList<PlayedTitle> &entries);
+    Outcome appendLine(const PlayedTitle &entry);
+    Outcome fail(const QString &reason);
+
+    QString m_filePath;
+    qsizetype m_limit;
+    QString m_errorString;
+};
