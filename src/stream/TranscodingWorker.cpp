@@ -1,0 +1,68 @@
+#include "stream/TranscodingWorker.h"
+
+#include "stream/Mp3Transcoder.h"
+
+TranscodingWorker::TranscodingWorker(int bitrateKbps, QObject *parent)
+    : QObject(parent)
+    , m_context(new QObject)
+    , m_transcoder(std::make_unique<Mp3Transcoder>(bitrateKbps))
+{
+    m_thread.setObjectName(QStringLiteral("Transcoding"));
+    m_context->moveToThread(&m_thread);
+    m_thread.start();
+}
+
+TranscodingWorker::~TranscodingWorker()
+{
+    // Work queued but not begun is dropped with the context object; a feed
+    // in progress completes first.
+    m_thread.quit();
+    m_thread.wait();
+    delete m_context;
+}
+
+void TranscodingWorker::feed(const QByteArray &bytes)
+{
+    QMetaObject::invokeMethod(
+        m_context,
+        [this, bytes] { convert([this, &bytes] { return m_transcoder->feed(bytes); }, false); },
+        Qt::QueuedConnection);
+}
+
+void TranscodingWorker::finish()
+{
+    QMetaObject::invokeMethod(
+        m_context, [this] { convert([this] { return m_transcoder->finish(); }, true); },
+        Qt::QueuedConnection);
+}
+
+// On the worker thread: runs one step of the conversion and posts what it
+// gave to this object's own thread. The signals are emitted there, so none
+// can arrive once this object is gone.
+void TranscodingWorker::convert(const std::function<bool()> &step, bool last)
+{
+    if (m_failed)
+        return;
+    const bool ok = step();
+    QString codec;
+    if (!m_formatReported && !m_transcoder->codecName().isEmpty()) {
+        m_formatReported = true;
+        codec = m_transcoder->codecName();
+    }
+    const QByteArrayList frames = m_transcoder->takeFrames();
+    const QString error = ok ? QString() : m_transcoder->errorString();
+    m_failed = !ok;
+    QMetaObject::invokeMethod(
+        this,
+        [this, codec, frames, error, last] {
+            if (!codec.isEmpty())
+                emit formatKnown(codec);
+            if (!frames.isEmpty())
+                emit mp3Frames(frames);
+            if (!error.isEmpty())
+                emit failed(error);
+            else if (last)
+                emit finished();
+        },
+        Qt::QueuedConnection);
+}

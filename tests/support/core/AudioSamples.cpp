@@ -1,0 +1,133 @@
+#include "AudioSamples.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QtDebug>
+
+namespace AudioSamples {
+
+namespace {
+
+struct Run
+{
+    bool ok = false;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run run(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.start(program, args);
+    Run result;
+    if (!process.waitForFinished(60000)) {
+        result.err = program.toUtf8() + " did not run: " + process.errorString().toUtf8();
+        return result;
+    }
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    result.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return result;
+}
+
+} // namespace
+
+QByteArray tone(const QString &folder, const QString &fileName, const QStringList &codecArgs,
+                double seconds, int rate, int channels)
+{
+    const QString path = folder + u'/' + fileName;
+    QStringList args{QStringLiteral("-hide_banner"),
+                     QStringLiteral("-loglevel"),
+                     QStringLiteral("error"),
+                     QStringLiteral("-y"),
+                     QStringLiteral("-f"),
+                     QStringLiteral("lavfi"),
+                     QStringLiteral("-i")};
+    args << QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2").arg(rate).arg(seconds)
+         << QStringLiteral("-ac") << QString::number(channels) << codecArgs << path;
+    const Run result = run(QStringLiteral("ffmpeg"), args);
+    QFile file(path);
+    if (!result.ok || !file.open(QIODevice::ReadOnly)) {
+        qWarning() << "ffmpeg" << args << "failed:" << result.err;
+        return {};
+    }
+    return file.readAll();
+}
+
+int stereoFrameLength(QByteArrayView bytes)
+{
+    if (bytes.size() < 4)
+        return 0;
+    const auto b = [&](int i) { return quint8(bytes[i]); };
+    // Sync, MPEG-1, Layer III; then the bit rate index, 44.1 kHz, padding;
+    // then a channel mode other than single channel.
+    if (b(0) != 0xFF || (b(1) & 0xFE) != 0xFA)
+        return 0;
+    static const int kbps[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                 112, 128, 160, 192, 224, 256, 320, 0};
+    const int rate = kbps[b(2) >> 4];
+    if (rate == 0 || ((b(2) >> 2) & 3) != 0 || (b(3) >> 6) == 3)
+        return 0;
+    return 144000 * rate / 44100 + ((b(2) >> 1) & 1);
+}
+
+Mp3Report checkMp3(const QByteArrayList &frames, const QString &folder)
+{
+    Mp3Report report;
+    if (frames.isEmpty()) {
+        report.problem = QStringLiteral("no frames");
+        return report;
+    }
+    QByteArray all;
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        const QByteArray &frame = frames[i];
+        const int length = stereoFrameLength(frame);
+        if (length == 0 || length != frame.size()) {
+            report.problem = QStringLiteral("entry %1 (%2 bytes) is not one whole 44.1 kHz "
+                                            "stereo MPEG-1 Layer III frame (header length %3)")
+                                 .arg(i)
+                                 .arg(frame.size())
+                                 .arg(length);
+            return report;
+        }
+        if ((frame[2] & 0xF0) != (frames[0][2] & 0xF0)) {
+            report.problem = QStringLiteral("entry %1 changes the bit rate").arg(i);
+            return report;
+        }
+        all += frame;
+    }
+    static const int kbps[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                 112, 128, 160, 192, 224, 256, 320, 0};
+    report.bitrateKbps = kbps[quint8(frames[0][2]) >> 4];
+
+    const QString path = folder + QStringLiteral("/converted.mp3");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(all) != all.size()) {
+        report.problem = QStringLiteral("cannot write %1").arg(path);
+        return report;
+    }
+    file.close();
+
+    const Run probe =
+        run(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+             QStringLiteral("stream=codec_name,sample_rate,channels"), QStringLiteral("-of"),
+             QStringLiteral("default=nw=1"), path});
+    const QByteArray expected = "codec_name=mp3\nsample_rate=44100\nchannels=2\n";
+    if (!probe.ok || probe.out != expected || !probe.err.isEmpty()) {
+        report.problem = QStringLiteral("ffprobe says: %1 %2")
+                             .arg(QString::fromUtf8(probe.out), QString::fromUtf8(probe.err));
+        return report;
+    }
+
+    const Run decode =
+        run(QStringLiteral("mpg123"), {QStringLiteral("-q"), QStringLiteral("-s"), path});
+    if (!decode.ok || !decode.err.isEmpty()) {
+        report.problem = QStringLiteral("mpg123 says: %1").arg(QString::fromUtf8(decode.err));
+        return report;
+    }
+    report.seconds = double(decode.out.size()) / (44100 * 2 * 2);
+    return report;
+}
+
+} // namespace AudioSamples

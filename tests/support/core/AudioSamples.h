@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+#include <QStringList>
+
+// Test audio made with the ffmpeg program, and the checks a player would make
+// of converted MP3.
+namespace AudioSamples {
+
+// A sine tone of `seconds` at `rate` Hz with `channels` channels, encoded
+// with the ffmpeg output options `codecArgs` (codec, bit rate, container)
+// into `folder`/`fileName`. Returns the file's bytes; empty when ffmpeg
+// failed (the reason goes to the test log).
+QByteArray tone(const QString &folder, const QString &fileName, const QStringList &codecArgs,
+                double seconds, int rate = 44100, int channels = 2);
+
+// The length of the MPEG-1 Layer III, 44.1 kHz, two-channel frame whose
+// header starts `bytes`, or 0 when it is not such a header.
+int stereoFrameLength(QByteArrayView bytes);
+
+struct Mp3Report
+{
+    QString problem; // empty when the MP3 is sound
+    double seconds = 0;
+    int bitrateKbps = 0;
+};
+
+// Checks converted frames as a player would: every entry one whole frame of
+// the same bit rate; written out, ffprobe sees MP3, 44100 Hz, 2 channels and
+// mpg123 decodes it without a complaint. Reports the decoded duration.
+Mp3Report checkMp3(const QByteArrayList &frames, const QString &folder);
+
+} // namespace AudioSamples
