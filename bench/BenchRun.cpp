@@ -35,8 +35,8 @@ constexpr int LatencyBufferKB = 128;
 constexpr double HandOffTicks = 3.0;
 
 // Targets.
-constexpr double MinThroughputRatio = 0.9;
-constexpr double MaxCpuRatio = 1.5;
+constexpr double MinThroughputRatio = 1.0;
+constexpr double MaxCpuRatio = 1.0;
 constexpr double MaxRssGrowthKiB = 2048.0;
 
 std::string format(const char *pattern, ...)
@@ -165,6 +165,8 @@ public:
 
 private:
     ThroughputRun throughputRun(int index, std::uint16_t port);
+    std::string throughputTable(const std::vector<ThroughputRun> &runs,
+                                const std::string &platform) const;
     void curlRun(std::uint16_t port, ThroughputRun &run);
     void tavrixStreamRun(std::uint16_t port, ThroughputRun &run);
     LatencyRun latencyRun(std::uint16_t port);
@@ -178,6 +180,7 @@ private:
     std::string m_loadAfter;
     std::string m_curlVersion;
     std::vector<ThroughputRun> m_throughput;
+    std::vector<ThroughputRun> m_throughputOnX; // the same runs on a real X server
     std::vector<LatencyRun> m_latency;
     std::vector<StartupRun> m_startup;
 };
@@ -207,6 +210,14 @@ void Benchmark::run()
         const StationProcess station(flood);
         for (int i = 0; i < m_config.runs; ++i)
             m_throughput.push_back(throughputRun(i, station.port()));
+        if (!m_config.display.empty()) {
+            // The window draws its progress on a real display too.
+            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+            ::setenv("DISPLAY", m_config.display.c_str(), 1);
+            for (int i = 0; i < m_config.runs; ++i)
+                m_throughputOnX.push_back(throughputRun(i, station.port()));
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        }
     }
     {
         StationOptions paced;
@@ -345,24 +356,51 @@ const char *verdict(bool met)
     return met ? "met" : "MISSED";
 }
 
-std::string Benchmark::report() const
+std::string Benchmark::throughputTable(const std::vector<ThroughputRun> &runs,
+                                       const std::string &platform) const
 {
     const double bytes = double(m_config.streamBytes);
     const double perGiB = GiB / bytes;
     const auto curlRate =
-        column(m_throughput, [&](const ThroughputRun &r) { return bytes / MiB / r.curlSeconds; });
+        column(runs, [&](const ThroughputRun &r) { return bytes / MiB / r.curlSeconds; });
     const auto tavrixRate =
-        column(m_throughput, [&](const ThroughputRun &r) { return bytes / MiB / r.tavrixSeconds; });
-    const auto curlCpu =
-        column(m_throughput, [&](const ThroughputRun &r) { return r.curlCpu * perGiB; });
+        column(runs, [&](const ThroughputRun &r) { return bytes / MiB / r.tavrixSeconds; });
+    const auto curlCpu = column(runs, [&](const ThroughputRun &r) { return r.curlCpu * perGiB; });
     const auto tavrixCpu =
-        column(m_throughput, [&](const ThroughputRun &r) { return r.tavrixCpu * perGiB; });
-    const auto rateRatio = column(
-        m_throughput, [](const ThroughputRun &r) { return r.curlSeconds / r.tavrixSeconds; });
+        column(runs, [&](const ThroughputRun &r) { return r.tavrixCpu * perGiB; });
+    const auto rateRatio =
+        column(runs, [](const ThroughputRun &r) { return r.curlSeconds / r.tavrixSeconds; });
     const auto cpuRatio =
-        column(m_throughput, [](const ThroughputRun &r) { return r.tavrixCpu / r.curlCpu; });
+        column(runs, [](const ThroughputRun &r) { return r.tavrixCpu / r.curlCpu; });
     const auto curlWallRate =
-        column(m_throughput, [&](const ThroughputRun &r) { return bytes / MiB / r.curlWall; });
+        column(runs, [&](const ThroughputRun &r) { return bytes / MiB / r.curlWall; });
+    const auto files = column(runs, [](const ThroughputRun &r) { return r.files; });
+    const auto handedOff = column(runs, [](const ThroughputRun &r) { return r.handedOff; });
+    std::ostringstream out;
+    out << format("### Throughput (%s): %.0f MiB over 127.0.0.1 into files on the same disk\n\n",
+                  platform.c_str(), bytes / MiB);
+    out << "| Client | MiB/s | CPU s per GiB |\n|---|---:|---:|\n";
+    out << format("| curl --http0.9 | %.0f | %.3f |\n", median(curlRate), median(curlCpu));
+    out << format("| Tavrix (DSL mode, 1024 KB files) | %.0f | %.3f |\n", median(tavrixRate),
+                  median(tavrixCpu));
+    out << format("| **Tavrix / curl** | **%.2f** | **%.2f** |\n", median(rateRatio),
+                  median(cpuRatio));
+    out << format("| Target | at least %.1f | at most %.1f |\n", MinThroughputRatio, MaxCpuRatio);
+    out << format("| Result | %s | %s |\n\n", verdict(median(rateRatio) >= MinThroughputRatio),
+                  verdict(median(cpuRatio) <= MaxCpuRatio));
+    out << "Per run (in order):\n\n";
+    out << "- curl MiB/s: " << list(curlRate, "%.0f")
+        << " (process start to exit: " << list(curlWallRate, "%.0f") << ")\n";
+    out << "- Tavrix MiB/s: " << list(tavrixRate, "%.0f") << "\n";
+    out << "- CPU s per GiB, curl: " << list(curlCpu, "%.3f")
+        << "; Tavrix: " << list(tavrixCpu, "%.3f") << "\n";
+    out << "- Tavrix buffer files written: " << list(files, "%.0f")
+        << "; handed off to the game folder during the run: " << list(handedOff, "%.0f") << "\n\n";
+    return out.str();
+}
+
+std::string Benchmark::report() const
+{
     const auto rssBefore = column(m_throughput, [](const ThroughputRun &r) { return r.rssBefore; });
     const auto rssAfter = column(m_throughput, [](const ThroughputRun &r) { return r.rssAfter; });
     const auto rssGrowth =
@@ -370,8 +408,6 @@ std::string Benchmark::report() const
     const auto hwm = column(m_throughput, [](const ThroughputRun &r) { return r.hwm; });
     const auto anonGrowth =
         column(m_throughput, [](const ThroughputRun &r) { return r.anonGrowth; });
-    const auto files = column(m_throughput, [](const ThroughputRun &r) { return r.files; });
-    const auto handedOff = column(m_throughput, [](const ThroughputRun &r) { return r.handedOff; });
 
     const double floor = (LatencyBufferKB * 1024.0 + 1.0) / PacedBytesPerSecond;
     const auto finished = column(m_latency, [](const LatencyRun &r) { return r.finished; });
@@ -394,26 +430,9 @@ std::string Benchmark::report() const
                   "ratios are medians of the per-run ratios.\n\n",
                   m_config.runs, m_config.latencyRuns, m_config.startupRuns);
 
-    out << format("### Throughput: %.0f MiB over 127.0.0.1 into files on the same disk\n\n",
-                  bytes / MiB);
-    out << "| Client | MiB/s | CPU s per GiB |\n|---|---:|---:|\n";
-    out << format("| curl --http0.9 | %.0f | %.3f |\n", median(curlRate), median(curlCpu));
-    out << format("| Tavrix (DSL mode, 1024 KB files) | %.0f | %.3f |\n", median(tavrixRate),
-                  median(tavrixCpu));
-    out << format("| **Tavrix / curl** | **%.2f** | **%.2f** |\n", median(rateRatio),
-                  median(cpuRatio));
-    out << format("| Target | at least %.1f | at most %.1f |\n", MinThroughputRatio, MaxCpuRatio);
-    out << format("| Result | %s | %s |\n\n", verdict(median(rateRatio) >= MinThroughputRatio),
-                  verdict(median(cpuRatio) <= MaxCpuRatio));
-    out << "Per run (in order):\n\n";
-    out << "- curl MiB/s: " << list(curlRate, "%.0f")
-        << " (process start to exit: " << list(curlWallRate, "%.0f") << ")\n";
-    out << "- Tavrix MiB/s: " << list(tavrixRate, "%.0f") << "\n";
-    out << "- CPU s per GiB, curl: " << list(curlCpu, "%.3f")
-        << "; Tavrix: " << list(tavrixCpu, "%.3f") << "\n";
-    out << "- Tavrix buffer files written: " << list(files, "%.0f")
-        << "; handed off to the game folder during the run: " << list(handedOff, "%.0f") << "\n\n";
-
+    out << throughputTable(m_throughput, "offscreen");
+    if (!m_throughputOnX.empty())
+        out << throughputTable(m_throughputOnX, "on Xvfb, a real X server");
     out << "### Memory: Tavrix's resident set (VmRSS) around the stream\n\n";
     out << "| Before | After | Growth | Target | Result | Peak (VmHWM) |\n";
     out << "|---:|---:|---:|---:|---|---:|\n";

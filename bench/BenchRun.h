@@ -12,6 +12,9 @@ struct BenchConfig
     int latencyRuns = 3;
     int startupRuns = 5;
     std::uint64_t streamBytes = std::uint64_t(1) << 30;
+    // An X server (e.g. Xvfb's ":99") for the throughput runs on a real
+    // display; empty for offscreen only.
+    std::string display;
 };
 
 // Runs every measurement, prints the table and writes it into the results

@@ -66,8 +66,7 @@ void useBenchHome(const QString &home)
 }
 
 // The main window's control of that object name.
-template<typename Control>
-Control *control(const QWidget &window, const char *name)
+template <typename Control> Control *control(const QWidget &window, const char *name)
 {
     Control *found = window.findChild<Control *>(QString::fromLatin1(name));
     if (!found)
@@ -305,8 +304,7 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
     const double cpuBefore = cpuSeconds();
     const std::int64_t start = nanosOf(CLOCK_MONOTONIC);
     session.button("cmdStart")->click();
-    const bool ended = session.waitFor(
-        [&] { return session.status() == closedText; }, timeout, 2);
+    const bool ended = session.waitFor([&] { return session.status() == closedText; }, timeout, 2);
     const std::int64_t end = nanosOf(CLOCK_MONOTONIC);
     const double cpuAfter = cpuSeconds();
     if (!ended) {

@@ -21,8 +21,10 @@ void usage()
     std::fprintf(stderr,
                  "usage: tavrix_bench --work FOLDER [--results FILE] [--runs N]\n"
                  "                    [--latency-runs N] [--startup-runs N] [--mib N]\n"
+                 "                    [--display :N]\n"
                  "  FOLDER needs at least 5 GiB free; FILE gets the results table.\n"
                  "  Defaults: 5 throughput runs of 1024 MiB, 3 latency and 5 start-up runs.\n"
+                 "  With --display the throughput runs are repeated on that X server.\n"
                  "       tavrix_bench station [--mib N] [--rate BYTES_PER_S] [--chunk BYTES]\n"
                  "  serves the bench's stream on 127.0.0.1 until interrupted (for profiling\n"
                  "  the \"stream\", \"latency\" and \"startup\" commands by hand).\n");
@@ -98,6 +100,7 @@ int main(int argc, char **argv)
         config.latencyRuns = positive(options, "latency-runs", config.latencyRuns);
         config.startupRuns = positive(options, "startup-runs", config.startupRuns);
         config.streamBytes = std::uint64_t(positive(options, "mib", 1024)) << 20;
+        config.display = options.count("display") ? options["display"] : std::string();
         return runBenchmark(config);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "tavrix_bench: %s\n", e.what());
