@@ -60,15 +60,17 @@ class RecordingShell final : public Shell
 {
 public:
     void OpenDocument(const QString &target) override { documents << target; }
-    void launchProgram(const QString &program, const QString &workingDirectory) override
+    LaunchResult launchProgram(const QString &program, const QString &workingDirectory) override
     {
         launches << program;
         workingDirectories << workingDirectory;
+        return launchResult;
     }
 
     QStringList documents;
     QStringList launches;
     QStringList workingDirectories;
+    LaunchResult launchResult{true, {}}; // what every launch answers
 };
 
 // The real file system, except that the paths in `inUse` cannot be deleted or
