@@ -106,22 +106,34 @@ void GameInstallationsTest::steamLibrariesAndWinePrefixesAreSearched()
     // A manifest whose game is no longer on the disk, and one that escapes.
     createFile(second + QStringLiteral("/steamapps/appmanifest_12100.acf"),
                manifest(12100, QStringLiteral("Grand Theft Auto 3")));
-    // ~/.steam/steam is a link to the same Steam: found once.
+    // ~/.steam/steam is a link to the same Steam: found once; ~/.steam/root
+    // (below) links to the Flatpak's data/Steam, whose broken file is told once.
     QVERIFY(QDir().mkpath(home + QStringLiteral("/.steam")));
     QVERIFY(QFile::link(steam, home + QStringLiteral("/.steam/steam")));
 
-    // Flatpak Steam with a broken libraryfolders.vdf and a manifest whose
-    // installdir leaves steamapps/common.
-    const QString flatpak =
-        home + QStringLiteral("/.var/app/com.valvesoftware.Steam/.local/share/Steam");
+    // Flatpak Steam: it lists a library under the home folder as the
+    // sandbox sees it, which lies in the Flatpak's own folder outside; a
+    // manifest's installdir that leaves steamapps/common is refused. Its
+    // older data/Steam folder has a broken libraryfolders.vdf.
+    const QString flatpakHome = home + QStringLiteral("/.var/app/com.valvesoftware.Steam");
+    const QString flatpak = flatpakHome + QStringLiteral("/.local/share/Steam");
     createFile(flatpak + QStringLiteral("/steamapps/libraryfolders.vdf"),
-               "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/x\n");
+               libraryFolders({home + QStringLiteral("/.local/share/Steam"),
+                               home + QStringLiteral("/Extra")}));
     createFile(flatpak + QStringLiteral("/steamapps/appmanifest_12110.acf"),
                manifest(12110, QStringLiteral("..")));
     createFile(flatpak + QStringLiteral("/steamapps/appmanifest_12100.acf"),
                manifest(12100, QStringLiteral("GTA III")));
     createFile(flatpak + QStringLiteral("/steamapps/common/GTA III/gta3.exe"));
     createFile(flatpak + QStringLiteral("/steamapps/common/GTA III/mp3/MP3Report.txt"));
+    const QString extra = flatpakHome + QStringLiteral("/Extra");
+    createFile(extra + QStringLiteral("/steamapps/appmanifest_12110.acf"),
+               manifest(12110, QStringLiteral("GTA Vice City")));
+    createFile(extra + QStringLiteral("/steamapps/common/GTA Vice City/gta-vc.exe"));
+    const QString flatpakData = flatpakHome + QStringLiteral("/data/Steam");
+    createFile(flatpakData + QStringLiteral("/steamapps/libraryfolders.vdf"),
+               "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/x\n");
+    QVERIFY(QFile::link(flatpakData, home + QStringLiteral("/.steam/root")));
 
     // Wine prefixes: ~/.wine, $WINEPREFIX, Lutris (default folder and a
     // prefix named in its game file), Heroic and Bottles.
@@ -144,7 +156,7 @@ void GameInstallationsTest::steamLibrariesAndWinePrefixesAreSearched()
 
     const GameInstallationFinder finder(home,
                                         environmentWith(QStringLiteral("WINEPREFIX"), ownPrefix));
-    QCOMPARE(finder.steamLibraries(), QStringList({steam, second, flatpak}));
+    QCOMPARE(finder.steamLibraries(), QStringList({steam, second, flatpakData, flatpak, extra}));
 
     const GameSearch search = finder.find();
     const QStringList expected = {
@@ -161,6 +173,10 @@ void GameInstallationsTest::steamLibrariesAndWinePrefixesAreSearched()
         "III/mp3/ | "
         "~/home/.var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/common/GTA "
         "III/mp3/MP3Report.txt",
+        "steam 12110 | GTA Vice City | "
+        "~/home/.var/app/com.valvesoftware.Steam/Extra/steamapps/common/GTA Vice City/gta-vc.exe "
+        "| ~/home/.var/app/com.valvesoftware.Steam/Extra/steamapps/common/GTA Vice City/mp3/ "
+        "(new) | ",
         "wine ~/prefix | GTA III | ~/prefix/drive_c/GTA3/Gta3.exe | ~/prefix/drive_c/GTA3/mp3/ "
         "(new) | ",
         "wine ~/home/.wine | GTA III | ~/home/.wine/drive_c/Program Files/Rockstar "
@@ -185,8 +201,9 @@ void GameInstallationsTest::steamLibrariesAndWinePrefixesAreSearched()
 
     // The broken files are named, and did not stop the search.
     QCOMPARE(search.problems.size(), 2);
-    QVERIFY2(search.problems[0].startsWith(flatpak + "/steamapps/libraryfolders.vdf: line 5"),
-             qPrintable(search.problems[0]));
+    QVERIFY2(
+        search.problems[0].startsWith(home + "/.steam/root/steamapps/libraryfolders.vdf: line 5"),
+        qPrintable(search.problems[0]));
     QVERIFY2(search.problems[1].startsWith(flatpak + "/steamapps/appmanifest_12110.acf: "),
              qPrintable(search.problems[1]));
 }

@@ -217,9 +217,11 @@ QStringList GameInstallationFinder::steamLibraries(QStringList *problems) const
     };
 
     const QString flatpakHome = flatpakSteamHome();
+    QSet<QString> readRoots; // ~/.steam/steam is usually a link to another root
     for (const QString &root : steamRoots()) {
-        if (!QFileInfo(root).isDir())
+        if (!QFileInfo(root).isDir() || readRoots.contains(canonical(root)))
             continue;
+        readRoots.insert(canonical(root));
         add(root);
         const QString steamapps = findFolderCaseInsensitive(root, QStringLiteral("steamapps"));
         const QString vdf =
