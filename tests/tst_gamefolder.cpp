@@ -1,4 +1,5 @@
 #include "handoff/GameFolder.h"
+#include "handoff/ReportBackup.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,6 +36,7 @@ class GameFolderTest : public QObject
 private slots:
     void reportIsRewrittenReadOnlyUnderItsOwnName();
     void reportFailuresAreReported();
+    void originalReportIsKeptOnce();
     void gameDirectoryAndFileNames_data();
     void gameDirectoryAndFileNames();
     void gameExecutableIsFoundWhateverItsCase_data();
@@ -91,6 +93,60 @@ void GameFolderTest::reportFailuresAreReported()
     QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("gone"))));
     // A folder named like the report is not a report.
     QVERIFY(GameFolder::findReport(root.path() + QLatin1Char('/')).isEmpty());
+}
+
+void GameFolderTest::originalReportIsKeptOnce()
+{
+    QTemporaryDir root;
+    const ReportBackup backup(root.filePath(QStringLiteral("data/tavrix")));
+    const QString first = root.filePath(QStringLiteral("Games/GTA III/MP3/"));
+    const QString second = root.filePath(QStringLiteral("Other/GTA III/MP3/"));
+    createFile(first + QStringLiteral("mp3report.TXT"), "the game's own report");
+    createFile(second + QStringLiteral("MP3Report.txt"), "another report");
+    QVERIFY(QFile::setPermissions(first + QStringLiteral("mp3report.TXT"),
+                                  QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+
+    // Rewritten three times, and by hand in between: the copy is the first
+    // original, whatever happens later.
+    const QString copy = backup.copyPathFor(GameFolder::findReport(first));
+    QVERIFY2(QFileInfo(copy).fileName().startsWith(QStringLiteral("GTA-III-MP3-")),
+             qPrintable(copy));
+    for (int round = 0; round < 3; ++round) {
+        QString error;
+        QVERIFY2(GameFolder::writeReport(GameFolder::findReport(first), backup, &error),
+                 qPrintable(error));
+        QCOMPARE(readAll(first + QStringLiteral("mp3report.TXT")), GameFolder::reportContent());
+        QCOMPARE(readAll(copy), "the game's own report");
+        createFile(first + QStringLiteral("mp3report.TXT"), "edited by hand");
+    }
+    // The same folder named another way keeps the same copy.
+    QCOMPARE(backup.copyPathFor(root.filePath(QStringLiteral("Games/x/../GTA III/MP3/"
+                                                             "MP3Report.txt"))),
+             copy);
+
+    // A folder of the same name elsewhere has a copy of its own.
+    QString error;
+    QVERIFY(GameFolder::writeReport(GameFolder::findReport(second), backup, &error));
+    const QString otherCopy = backup.copyPathFor(GameFolder::findReport(second));
+    QVERIFY(otherCopy != copy);
+    QCOMPARE(readAll(otherCopy), "another report");
+    QCOMPARE(
+        QDir(root.filePath(QStringLiteral("data/tavrix/reports"))).entryList(QDir::Files).size(),
+        2);
+
+    // Nothing to keep before a report exists.
+    const ReportBackup::Result none =
+        backup.keepOriginal(root.filePath(QStringLiteral("Games/none/MP3Report.txt")));
+    QVERIFY(none.ok && !none.copied);
+
+    // When the original cannot be kept, the report is left as it was.
+    createFile(root.filePath(QStringLiteral("blocked")), "a file where the folder would go");
+    const ReportBackup blocked(root.filePath(QStringLiteral("blocked")));
+    createFile(root.filePath(QStringLiteral("Third/MP3/MP3Report.txt")), "third");
+    QVERIFY(!GameFolder::writeReport(root.filePath(QStringLiteral("Third/MP3/MP3Report.txt")),
+                                     blocked, &error));
+    QVERIFY2(error.contains(QStringLiteral("blocked")), qPrintable(error));
+    QCOMPARE(readAll(root.filePath(QStringLiteral("Third/MP3/MP3Report.txt"))), "third");
 }
 
 void GameFolderTest::gameDirectoryAndFileNames_data()

@@ -1,5 +1,7 @@
 #include "handoff/GameFolder.h"
 
+#include "handoff/ReportBackup.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -105,6 +107,17 @@ bool writeReport(const QString &reportPath, QString *error)
     if (!written.setPermissions(written.permissions() & ~WritePermissions))
         return fail(written.errorString());
     return true;
+}
+
+bool writeReport(const QString &reportPath, const ReportBackup &backup, QString *error)
+{
+    const ReportBackup::Result kept = backup.keepOriginal(reportPath);
+    if (!kept.ok) {
+        if (error)
+            *error = kept.error;
+        return false;
+    }
+    return writeReport(reportPath, error);
 }
 
 QString findGameExecutable(const QString &radioPath)

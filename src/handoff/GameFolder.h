@@ -3,6 +3,8 @@
 #include <QString>
 #include <array>
 
+class ReportBackup;
+
 // The game's MP3 folder, its report file and what is derived from it.
 namespace GameFolder {
 
@@ -29,6 +31,11 @@ QString findReport(const QString &radioPath);
 // Rewrites the report read-only with the nine lines (clearing a read-only
 // mark first). Returns false and sets *error on failure.
 bool writeReport(const QString &reportPath, QString *error);
+
+// The same, after keeping the report's original in `backup` (once per
+// folder, never replaced). When the original cannot be kept the report is
+// left as it is and the reason is in *error.
+bool writeReport(const QString &reportPath, const ReportBackup &backup, QString *error);
 
 // "gta3.exe", else "gta-vc.exe", in the game directory, whatever their letter
 // case; empty when neither exists or there is no game directory.

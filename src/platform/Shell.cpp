@@ -1,9 +1,8 @@
 #include "platform/Shell.h"
 
 #include <QDesktopServices>
-#include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
+#include <QDir>
+#include <QProcessEnvironment>
 #include <QUrl>
 
 void DesktopShell::OpenDocument(const QString &target)
@@ -12,22 +11,8 @@ void DesktopShell::OpenDocument(const QString &target)
     QDesktopServices::openUrl(url);
 }
 
-void DesktopShell::launchProgram(const QString &program, const QString &workingDirectory)
+LaunchResult DesktopShell::launchProgram(const QString &program, const QString &workingDirectory)
 {
-    if (program.isEmpty())
-        return;
-    const QFileInfo info(program);
-    if (program.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive)) {
-        const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
-        if (!wine.isEmpty()) {
-            QProcess::startDetached(wine, {program}, workingDirectory);
-            return;
-        }
-        QDesktopServices::openUrl(QUrl::fromLocalFile(program));
-        return;
-    }
-    if (info.isExecutable())
-        QProcess::startDetached(program, {}, workingDirectory);
-    else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(program));
+    return GameLauncher(QDir::homePath(), QProcessEnvironment::systemEnvironment())
+        .launch(program, workingDirectory);
 }

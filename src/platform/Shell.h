@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/GameLauncher.h"
+
 #include <QString>
 
-// Hands documents, links and programs to the desktop. Results are ignored:
-// a link or program that cannot be opened does nothing visible.
+// Hands documents, links and the game to the desktop. Opening a document
+// reports nothing; starting the game tells whether it started.
 class Shell
 {
 public:
@@ -13,16 +15,17 @@ public:
     // default handler.
     virtual void OpenDocument(const QString &target) = 0;
 
-    // Starts a program detached, with the given working directory.
-    virtual void launchProgram(const QString &program, const QString &workingDirectory) = 0;
+    // Starts the game's executable detached, the way it is installed (Steam,
+    // a Wine prefix, wine, the desktop's handler), in the given working
+    // directory.
+    virtual LaunchResult launchProgram(const QString &program, const QString &workingDirectory) = 0;
 };
 
-// Production shell: QDesktopServices for documents; native executables are
-// started directly, Windows ".exe" files through wine when it is on the PATH,
-// else through the desktop's default handler.
+// Production shell: QDesktopServices for documents; the game through
+// GameLauncher with this user's home folder and environment.
 class DesktopShell final : public Shell
 {
 public:
     void OpenDocument(const QString &target) override;
-    void launchProgram(const QString &program, const QString &workingDirectory) override;
+    LaunchResult launchProgram(const QString &program, const QString &workingDirectory) override;
 };

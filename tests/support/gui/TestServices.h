@@ -59,15 +59,17 @@ class RecordingShell final : public Shell
 {
 public:
     void OpenDocument(const QString &target) override { documents << target; }
-    void launchProgram(const QString &program, const QString &workingDirectory) override
+    LaunchResult launchProgram(const QString &program, const QString &workingDirectory) override
     {
         launches << program;
         workingDirectories << workingDirectory;
+        return launchResult;
     }
 
     QStringList documents;
     QStringList launches;
     QStringList workingDirectories;
+    LaunchResult launchResult{true, {}}; // what every launch answers
 };
 
 // Services for a window under test: a temporary settings file and cache

@@ -1,0 +1,16 @@
+#include "handoff/GameInstallation.h"
+
+#include <QFileInfo>
+
+QString GameInstallation::gameName() const
+{
+    switch (game) {
+    case Game::Gta3:
+        return QStringLiteral("GTA III");
+    case Game::ViceCity:
+        return QStringLiteral("GTA Vice City");
+    case Game::Unknown:
+        break;
+    }
+    return QFileInfo(executable).fileName();
+}

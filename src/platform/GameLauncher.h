@@ -1,0 +1,34 @@
+#pragma once
+
+#include "handoff/GameLaunchPlan.h"
+
+#include <QProcessEnvironment>
+#include <QString>
+
+// Whether a game started; `error` says why not ("wine is not installed (not
+// found on the PATH)", "wine failed to start: ..."), for a message such as
+// "Could not start the game: <error>".
+struct LaunchResult
+{
+    bool started = false;
+    QString error;
+};
+
+// Starts a game detached, the way it was installed (see GameLaunchPlan), with
+// the home folder and environment handed in.
+class GameLauncher final
+{
+public:
+    GameLauncher(QString homeFolder, QProcessEnvironment environment);
+
+    // Works out how `executable` is installed, then starts it.
+    LaunchResult launch(const QString &executable, const QString &workingDirectory = {}) const;
+    LaunchResult launch(const GameInstallation &installation) const;
+
+    // Starts the planned program detached; it outlives this program.
+    static LaunchResult start(const GameLaunchPlan &plan);
+
+private:
+    QString m_home;
+    QProcessEnvironment m_environment;
+};
