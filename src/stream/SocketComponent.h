@@ -24,7 +24,7 @@ public:
     // one trusted for it. reasons: the verification errors, joined with "; ";
     // sha256: the certificate's SHA-256 fingerprint (32 bytes). Handing that
     // fingerprint to ConnectEncrypted() accepts exactly this certificate. The
-    // connection has not been used; Sck_Error (ErrorCertificateRejected,
+    // connection has not been used; Sck_Error (SocketErrorCertificateRejected,
     // "<host>: <reasons>") follows unless this handler closes the component.
     virtual void Sck_CertificateRejected(const QString & /*host*/, quint16 /*port*/,
                                          const QString & /*reasons*/, const QByteArray & /*sha256*/)
@@ -53,6 +53,7 @@ public:
     virtual void setErrorDisplay(SocketErrorDisplay *display) = 0;
 
     // Returns at once; the outcome arrives as Sck_Connect or Sck_Error.
+    // remoteHost: a host name or an IP address (IPv6 without brackets).
     virtual void Connect(const QString &remoteHost, quint16 remotePort) = 0;
     // The same over TLS: the system's trusted certificate authorities, the
     // host name (or IP address) verified. Sck_Connect comes once the encrypted
