@@ -1,16 +1,21 @@
-// The socket component module: one TCP client connection over QTcpSocket,
-// seen by the program only through the abstract SocketComponent interface.
+// The socket component module: one TCP client connection over QTcpSocket, or
+// over QSslSocket for TLS, seen by the program only through the abstract
+// SocketComponent interface.
 
 #include "net/SocketComponent.h"
 
+#include <QCryptographicHash>
 #include <QNetworkProxy>
 #include <QObject>
+#include <QSslSocket>
+#include <QStringList>
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
 #include <deque>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -25,7 +30,8 @@ constexpr int ConnectTimeoutMs = 30000;
 // fast station) into a new buffer each time, so the program's memory would
 // follow the station's pace; beyond this size the bytes wait in the system
 // and make up the next arrival. Large enough that an arrival costs little
-// next to the bytes it carries.
+// next to the bytes it carries. QSslSocket may decrypt somewhat more than its
+// read buffer size; what lies beyond this size waits for the next arrival.
 constexpr qint64 ReadChunkBytes = 512 * 1024;
 
 // Error numbers follow Winsock, which is what users and older documentation
@@ -50,6 +56,8 @@ qint16 errorNumber(QAbstractSocket::SocketError error)
         return ErrorAccessDenied;
     case QAbstractSocket::SocketResourceError:
         return ErrorNoBufferSpace;
+    case QAbstractSocket::SslHandshakeFailedError:
+        return SocketErrorSecureChannel;
     default:
         return ErrorConnectionAborted;
     }
@@ -65,28 +73,45 @@ public:
     void setErrorDisplay(SocketErrorDisplay *display) override { m_display = display; }
 
     void Connect(const QString &remoteHost, quint16 remotePort) override;
+    void ConnectEncrypted(const QString &remoteHost, quint16 remotePort,
+                          const QByteArray &trustedSha256) override;
     void SendData(const QByteArray &data) override;
     QByteArray GetData() override;
     void Close() override;
 
 private:
-    enum class EventKind { Connect, DataArrival, Close, Error };
+    enum class EventKind { Connect, DataArrival, Close, Error, CertificateRejected };
     struct Event
     {
-        Event(EventKind eventKind, qint16 errorNumber = 0, const QString &errorText = {})
+        Event(EventKind eventKind, qint16 errorNumber = 0, const QString &errorText = {},
+              const QByteArray &certificateSha256 = {})
             : kind(eventKind)
             , number(errorNumber)
             , description(errorText)
+            , sha256(certificateSha256)
         {}
         EventKind kind;
         qint16 number;
-        QString description;
+        QString description; // for CertificateRejected: the verification errors
+        QByteArray sha256;
     };
+
+    // A certificate that failed verification and was not the trusted one.
+    struct Rejection
+    {
+        QString reasons;
+        QByteArray sha256;
+    };
+
+    void open(QTcpSocket *socket, const QString &remoteHost, quint16 remotePort);
+    void checkCertificate(QSslSocket *socket, const QList<QSslError> &errors);
+    void fail(QTcpSocket *socket, QAbstractSocket::SocketError error);
 
     void post(Event event);
     void dispatch();
     void deliver(const Event &event);
     void deliverData();
+    qint64 takeableBytes() const;
 
     void detach();
     void retire(QTcpSocket *socket);
@@ -97,9 +122,14 @@ private:
 
     QTcpSocket *m_socket = nullptr;
     QTimer *m_connectTimer = nullptr; // child of m_socket
-    quint64 m_connection = 0;         // changes whenever m_socket is replaced or dropped
-    bool m_ended = false;             // Sck_Close or Sck_Error was delivered
-    qint64 m_announced = 0;           // waiting bytes the listener has been told about
+    QString m_host;                   // as handed to the connect call
+    quint16 m_port = 0;
+    QByteArray m_trustedSha256; // the certificate the user accepted for this connection
+    std::optional<Rejection> m_rejection;
+    bool m_established = false; // the connect event has been raised
+    quint64 m_connection = 0;   // changes whenever m_socket is replaced or dropped
+    bool m_ended = false;       // Sck_Close or Sck_Error was delivered
+    qint64 m_announced = 0;     // waiting bytes the listener has been told about
 
     // Events are delivered one at a time: an event raised while the listener
     // is still handling another (a modal box runs a nested event loop) waits
@@ -127,28 +157,48 @@ TcpSocketComponent::~TcpSocketComponent()
 void TcpSocketComponent::Connect(const QString &remoteHost, quint16 remotePort)
 {
     detach();
+    auto *socket = new QTcpSocket;
+    QObject::connect(socket, &QTcpSocket::connected, socket, [this] {
+        m_connectTimer->stop();
+        m_established = true;
+        post({EventKind::Connect});
+    });
+    open(socket, remoteHost, remotePort);
+}
 
-    m_socket = new QTcpSocket;
+void TcpSocketComponent::ConnectEncrypted(const QString &remoteHost, quint16 remotePort,
+                                          const QByteArray &trustedSha256)
+{
+    detach();
+    m_trustedSha256 = trustedSha256;
+    auto *socket = new QSslSocket;
+    // The TCP connection alone is not yet usable: the connect event waits for
+    // the TLS session.
+    QObject::connect(socket, &QSslSocket::encrypted, socket, [this] {
+        m_connectTimer->stop();
+        m_established = true;
+        post({EventKind::Connect});
+    });
+    QObject::connect(
+        socket, &QSslSocket::sslErrors, socket,
+        [this, socket](const QList<QSslError> &errors) { checkCertificate(socket, errors); });
+    open(socket, remoteHost, remotePort);
+}
+
+void TcpSocketComponent::open(QTcpSocket *socket, const QString &remoteHost, quint16 remotePort)
+{
+    m_socket = socket;
+    m_host = remoteHost;
+    m_port = remotePort;
     m_socket->setProxy(QNetworkProxy::NoProxy);
     m_socket->setReadBufferSize(ReadChunkBytes);
     m_connectTimer = new QTimer(m_socket);
     m_connectTimer->setSingleShot(true);
-    QTcpSocket *socket = m_socket;
 
-    QObject::connect(socket, &QTcpSocket::connected, socket, [this] {
-        m_connectTimer->stop();
-        post({EventKind::Connect});
-    });
     QObject::connect(socket, &QTcpSocket::readyRead, socket,
                      [this] { post({EventKind::DataArrival}); });
     QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
-                     [this, socket](QAbstractSocket::SocketError error) {
-                         m_connectTimer->stop();
-                         if (error == QAbstractSocket::RemoteHostClosedError)
-                             post({EventKind::Close});
-                         else
-                             post({EventKind::Error, errorNumber(error), socket->errorString()});
-                     });
+                     [this, socket](QAbstractSocket::SocketError error) { fail(socket, error); });
     QObject::connect(m_connectTimer, &QTimer::timeout, socket, [this, socket] {
         socket->abort();
         post({EventKind::Error, ErrorTimedOut, QStringLiteral("Connection timed out")});
@@ -158,11 +208,53 @@ void TcpSocketComponent::Connect(const QString &remoteHost, quint16 remotePort)
     // such an event is held back so that Connect() returns first.
     ++m_busy;
     m_connectTimer->start(ConnectTimeoutMs);
-    socket->connectToHost(remoteHost, remotePort);
+    if (auto *secure = qobject_cast<QSslSocket *>(socket))
+        secure->connectToHostEncrypted(remoteHost, remotePort);
+    else
+        socket->connectToHost(remoteHost, remotePort);
     --m_busy;
     if (m_busy == 0 && !m_pending.empty())
         QMetaObject::invokeMethod(
             &m_context, [this] { dispatch(); }, Qt::QueuedConnection);
+}
+
+void TcpSocketComponent::checkCertificate(QSslSocket *socket, const QList<QSslError> &errors)
+{
+    const QByteArray sha256 = socket->peerCertificate().digest(QCryptographicHash::Sha256);
+    if (!m_trustedSha256.isEmpty() && sha256 == m_trustedSha256) {
+        // Only this handshake's errors, and only for the certificate the
+        // user chose to trust.
+        socket->ignoreSslErrors();
+        return;
+    }
+    QStringList reasons;
+    for (const QSslError &error : errors) {
+        if (!reasons.contains(error.errorString()))
+            reasons << error.errorString();
+    }
+    // Not ignoring the errors makes the handshake fail; the failure is
+    // reported as this rejection.
+    m_rejection = Rejection{reasons.join(QStringLiteral("; ")), sha256};
+}
+
+void TcpSocketComponent::fail(QTcpSocket *socket, QAbstractSocket::SocketError error)
+{
+    m_connectTimer->stop();
+    if (m_rejection) {
+        const Rejection rejection = *std::exchange(m_rejection, std::nullopt);
+        post({EventKind::CertificateRejected, 0, rejection.reasons, rejection.sha256});
+        post({EventKind::Error, SocketErrorCertificateRejected,
+              QStringLiteral("%1: %2").arg(m_host, rejection.reasons)});
+    } else if (error == QAbstractSocket::RemoteHostClosedError &&
+               (m_established || !qobject_cast<QSslSocket *>(socket))) {
+        post({EventKind::Close});
+    } else if (error == QAbstractSocket::RemoteHostClosedError) {
+        // Not the end of a stream: no session ever came up.
+        post({EventKind::Error, SocketErrorSecureChannel,
+              QStringLiteral("The remote host closed the connection during the TLS handshake")});
+    } else {
+        post({EventKind::Error, errorNumber(error), socket->errorString()});
+    }
 }
 
 void TcpSocketComponent::SendData(const QByteArray &data)
@@ -177,9 +269,18 @@ QByteArray TcpSocketComponent::GetData()
         return {};
     // Reading exactly what is buffered lets QIODevice hand over its buffer
     // block without copying when the data sits in one block.
-    const qint64 waiting = m_socket->bytesAvailable();
+    const qint64 waiting = takeableBytes();
     QByteArray data = waiting > 0 ? m_socket->read(waiting) : QByteArray();
-    m_announced = std::min(m_announced, m_socket->bytesAvailable());
+    m_announced = std::max<qint64>(0, m_announced - data.size());
+    // Bytes held back by the size limit get an arrival of their own, after
+    // the handler running now, if any.
+    if (takeableBytes() > m_announced) {
+        if (m_busy > 0)
+            post({EventKind::DataArrival});
+        else
+            QMetaObject::invokeMethod(
+                &m_context, [this] { post({EventKind::DataArrival}); }, Qt::QueuedConnection);
+    }
     return data;
 }
 
@@ -226,6 +327,10 @@ void TcpSocketComponent::deliver(const Event &event)
     case EventKind::DataArrival:
         deliverData();
         break;
+    case EventKind::CertificateRejected:
+        if (m_listener)
+            m_listener->Sck_CertificateRejected(m_host, m_port, event.description, event.sha256);
+        break;
     case EventKind::Close:
         m_ended = true;
         if (m_listener)
@@ -246,9 +351,14 @@ void TcpSocketComponent::deliver(const Event &event)
     }
 }
 
+qint64 TcpSocketComponent::takeableBytes() const
+{
+    return std::min(m_socket->bytesAvailable(), ReadChunkBytes);
+}
+
 void TcpSocketComponent::deliverData()
 {
-    const qint64 waiting = m_socket->bytesAvailable();
+    const qint64 waiting = takeableBytes();
     if (waiting <= m_announced)
         return;
     const std::weak_ptr<bool> alive = m_alive;
@@ -262,7 +372,7 @@ void TcpSocketComponent::deliverData()
     // Bytes that QAbstractSocket read in a nested event loop while the handler
     // ran get no readyRead of their own (and it reads no more until the
     // buffer is taken), so they are announced before anything queued.
-    if (m_socket->bytesAvailable() > m_announced)
+    if (takeableBytes() > m_announced)
         m_pending.push_front({EventKind::DataArrival});
 }
 
@@ -271,6 +381,9 @@ void TcpSocketComponent::detach()
     m_pending.clear();
     m_ended = false;
     m_announced = 0;
+    m_trustedSha256.clear();
+    m_rejection.reset();
+    m_established = false;
     ++m_connection;
     if (!m_socket)
         return;

@@ -160,6 +160,11 @@ QString IcecastStation::audioFile() const
     return path(QStringLiteral("tone.mp3"));
 }
 
+QString IcecastStation::tlsCertificateFile() const
+{
+    return path(QStringLiteral("tls.pem"));
+}
+
 QString IcecastStation::path(const QString &name) const
 {
     return m_dir ? m_dir->filePath(name) : QString();
@@ -216,6 +221,8 @@ bool IcecastStation::prepare(QString *error)
                          QStringLiteral("sox"), QStringLiteral("lame")};
     if (runningAsRoot())
         tools << QStringLiteral("setpriv");
+    if (m_tls)
+        tools << QStringLiteral("openssl");
     QStringList missing;
     for (const QString &tool : tools) {
         if (QStandardPaths::findExecutable(tool).isEmpty())
@@ -278,7 +285,53 @@ bool IcecastStation::prepare(QString *error)
                  QStringLiteral("44.1"), wave, audioFile()},
                 error);
     QFile::remove(wave);
-    return generated;
+    return generated && (!m_tls || writeTlsCertificate(error));
+}
+
+bool IcecastStation::writeTlsCertificate(QString *error) const
+{
+    // Icecast reads the certificate and its key from one file.
+    const QString key = path(QStringLiteral("tls.key"));
+    const QString certificate = path(QStringLiteral("tls.crt"));
+    if (!runTool(QStringLiteral("openssl"),
+                 {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                  QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                  QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                  QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
+                  QStringLiteral("-keyout"), key, QStringLiteral("-out"), certificate},
+                 error))
+        return false;
+    QFile keyFile(key);
+    QFile certificateFile(certificate);
+    if (!keyFile.open(QIODevice::ReadOnly) || !certificateFile.open(QIODevice::ReadOnly) ||
+        !writeText(tlsCertificateFile(),
+                   QString::fromLatin1(certificateFile.readAll() + keyFile.readAll()),
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                       QFileDevice::ReadOther)) {
+        *error = QStringLiteral("cannot write %1").arg(tlsCertificateFile());
+        return false;
+    }
+    return true;
+}
+
+QString IcecastStation::tlsListenerConfig() const
+{
+    if (!m_tls)
+        return {};
+    return QStringLiteral("  <listen-socket>\n"
+                          "    <port>%1</port>\n"
+                          "    <bind-address>127.0.0.1</bind-address>\n"
+                          "    <ssl>1</ssl>\n"
+                          "  </listen-socket>\n")
+        .arg(m_tlsPort);
+}
+
+QString IcecastStation::tlsPathConfig() const
+{
+    if (!m_tls)
+        return {};
+    return QStringLiteral("    <ssl-certificate>%1</ssl-certificate>\n")
+        .arg(escaped(tlsCertificateFile()));
 }
 
 bool IcecastStation::writeServerConfig() const
@@ -304,8 +357,10 @@ bool IcecastStation::writeServerConfig() const
                        "    <port>%2</port>\n"
                        "    <bind-address>127.0.0.1</bind-address>\n"
                        "  </listen-socket>\n"
+                       "%6"
                        "  <fileserve>0</fileserve>\n"
                        "  <paths>\n"
+                       "%7"
                        "    <logdir>%3</logdir>\n"
                        "    <webroot>%4</webroot>\n"
                        "    <adminroot>%5</adminroot>\n"
@@ -322,7 +377,7 @@ bool IcecastStation::writeServerConfig() const
                        "</icecast>\n")
             .arg(escaped(SourcePassword), QString::number(m_port),
                  escaped(path(QStringLiteral("log"))), escaped(path(QStringLiteral("web"))),
-                 escaped(path(QStringLiteral("admin"))));
+                 escaped(path(QStringLiteral("admin"))), tlsListenerConfig(), tlsPathConfig());
     return writeText(path(QStringLiteral("icecast.xml")), config,
                      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                          QFileDevice::ReadOther);
@@ -375,7 +430,14 @@ bool IcecastStation::writeSourceConfig() const
 bool IcecastStation::startServer(QString *error, bool *portTaken)
 {
     m_port = freePort();
-    if (m_port == 0 || !writeServerConfig()) {
+    m_tlsPort = 0;
+    for (int attempt = 0; m_tls && m_port != 0 && attempt < PortAttempts; ++attempt) {
+        if (const quint16 port = freePort(); port != m_port) {
+            m_tlsPort = port;
+            break;
+        }
+    }
+    if (m_port == 0 || (m_tls && m_tlsPort == 0) || !writeServerConfig()) {
         *error = QStringLiteral("cannot prepare the Icecast configuration");
         return false;
     }

@@ -36,6 +36,13 @@ public:
     bool isRunning() const;
 
     quint16 port() const { return m_port; }
+    // Before start(): the station also serves TLS on a port of its own, with
+    // a self-signed certificate for 127.0.0.1 made at start (Icecast's own
+    // TLS; needs openssl on the PATH).
+    void setTlsListener(bool enabled) { m_tls = enabled; }
+    quint16 tlsPort() const { return m_tlsPort; }
+    // The PEM file with the TLS listener's certificate and key.
+    QString tlsCertificateFile() const;
     QString address() const; // "127.0.0.1:<port>"
     QString name() const { return m_name; }
     QString genre() const { return m_genre; }
@@ -52,6 +59,9 @@ private:
     bool startSource(QString *error);
     bool writeServerConfig() const;
     bool writeSourceConfig() const;
+    bool writeTlsCertificate(QString *error) const;
+    QString tlsListenerConfig() const;
+    QString tlsPathConfig() const;
     QString path(const QString &name) const;
 
     int m_bitrateKbps;
@@ -60,6 +70,8 @@ private:
     QString m_genre;
     QString m_url;
     quint16 m_port = 0;
+    bool m_tls = false;
+    quint16 m_tlsPort = 0;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_server;
     std::unique_ptr<QProcess> m_source;
