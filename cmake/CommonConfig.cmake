@@ -16,3 +16,9 @@ if(TAVRIX_SANITIZE)
   target_compile_options(tavrix_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(tavrix_common INTERFACE -fsanitize=address,undefined)
 endif()
+
+# The Release build (the one the Debian package is made from) gets the
+# hardening Debian builds its own packages with, plus immediate binding.
+target_compile_options(tavrix_common INTERFACE
+  $<$<CONFIG:Release>:-fstack-protector-strong -D_FORTIFY_SOURCE=2 -Wformat -Werror=format-security>)
+target_link_options(tavrix_common INTERFACE $<$<CONFIG:Release>:LINKER:-z,relro,-z,now>)

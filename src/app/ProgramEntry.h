@@ -9,6 +9,7 @@
 #include "ui/WindowFont.h"
 
 #include <QApplication>
+#include <QWidget>
 
 // What the program's entry sets up before its first window: used by main()
 // and by the start-up benchmark, so both start the program the same way.
@@ -20,6 +21,16 @@ inline void setUpApplication()
     QApplication::setFont(WindowFont::standard());
     // Lets desktops match the window to the installed menu entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("net.oribel.Tavrix"));
+}
+
+// Shows a window in front of the others, restored if it was minimised, for a
+// later start that handed over to this one.
+inline void bringToFront(QWidget *window)
+{
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 // The real dialogs, shell and file operations; the socket component is looked

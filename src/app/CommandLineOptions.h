@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+// Reads the program's command line before any window system is touched, so
+// that "--help" and "--version" work without a display and a start without
+// one ends with a short message instead of the window system's abort.
+//
+// Qt's own window-system options (-platform, -display, -style, ...) are
+// accepted and left in place for QApplication.
+class CommandLineOptions final
+{
+public:
+    enum class Outcome {
+        Start,     // open the windows
+        Help,      // print the usage on standard output, exit 0
+        Version,   // print the version on standard output, exit 0
+        Error,     // unusable command line: message on standard error, exit 1
+        NoDisplay, // nothing to show windows on: message on standard error, exit 1
+    };
+
+    // arguments: the whole command line, program name first.
+    CommandLineOptions(const QStringList &arguments, const QProcessEnvironment &environment);
+
+    Outcome outcome() const { return m_outcome; }
+    int exitCode() const;
+
+    // The text printed for every outcome but Start. The usage text names the
+    // program the way QCommandLineParser does, from the running
+    // QCoreApplication, so one must exist when the outcome is Help.
+    QString message() const;
+
+    // Prints message() on standard output or standard error as the outcome
+    // says and returns exitCode().
+    int report() const;
+
+    // Converts main()'s arguments the way QCoreApplication does.
+    static QStringList fromMain(int argc, char *argv[]);
+
+private:
+    Outcome m_outcome = Outcome::Start;
+    QString m_text;
+};
