@@ -3,7 +3,7 @@
 // environment: help and version without a display, a clear refusal without
 // one, and one running instance per settings location.
 
-#include "app/Version.h"
+#include "util/Version.h"
 
 #include <QDir>
 #include <QLockFile>
