@@ -3,7 +3,10 @@
 StreamSession::StreamSession(std::unique_ptr<SocketComponent> socket, QObject *parent)
     : QObject(parent)
     , m_sck(std::move(socket))
+    , m_audio(new AudioPipeline(this))
 {
+    connect(m_audio, &AudioPipeline::progress, this, &StreamSession::progress);
+    connect(m_audio, &AudioPipeline::fileError, this, &StreamSession::endOnFileError);
     if (m_sck) {
         m_sck->setListener(this);
         m_sck->setErrorDisplay(this);
@@ -26,7 +29,6 @@ void StreamSession::start(const StationAddress &address, const QString &bufferFo
     m_bufferFolder = bufferFolder;
     m_fileSizeBytes = qint64(fileSizeKB) * 1024;
     m_response.reset();
-    m_bufferFile.resetBytes();
     m_streaming = true;
     m_sck->Connect(m_address.host, m_address.port);
 }
@@ -35,16 +37,14 @@ void StreamSession::cancel()
 {
     if (m_sck)
         m_sck->Close();
-    m_bufferFile.close();
+    m_audio->stop();
     m_streaming = false;
 }
 
 void StreamSession::Sck_Connect()
 {
-    if (!m_bufferFile.openFirst(m_bufferFolder)) {
-        endOnFileError();
+    if (!m_audio->startSession(m_bufferFolder, m_fileSizeBytes))
         return;
-    }
     m_sck->SendData(m_address.request());
 }
 
@@ -54,7 +54,7 @@ void StreamSession::Sck_DataArrival(qint32)
     if (!m_streaming)
         return;
     if (m_response.stage() == ResponseParser::Stage::Audio) {
-        writeAudio(data);
+        m_audio->feed(data);
         return;
     }
     switch (m_response.feed(data)) {
@@ -65,26 +65,13 @@ void StreamSession::Sck_DataArrival(qint32)
         return;
     case ResponseParser::Outcome::HeadersRead:
         emit headersRead(m_response.headers());
-        writeAudio(m_response.takeAudio());
+        m_audio->beginStream({QString(), m_response.headers().bitrate});
+        m_audio->feed(m_response.takeAudio());
         return;
     case ResponseParser::Outcome::Audio:
-        writeAudio(m_response.takeAudio());
+        m_audio->feed(m_response.takeAudio());
         return;
     }
-}
-
-void StreamSession::writeAudio(QByteArrayView audio)
-{
-    if (audio.isEmpty() || !m_bufferFile.isOpen())
-        return;
-    // What the current file holds with this arrival, before the writer moves
-    // on to the next file when the size has been passed.
-    const qint64 filled = m_bufferFile.bytes() + audio.size();
-    if (!m_bufferFile.append(audio, m_fileSizeBytes)) {
-        endOnFileError();
-        return;
-    }
-    emit progress(filled, m_fileSizeBytes);
 }
 
 void StreamSession::refuseStation()
@@ -92,17 +79,15 @@ void StreamSession::refuseStation()
     // The connection and the empty first file are closed before anyone is
     // told, so that nothing more arrives while a message is open.
     m_sck->Close();
-    m_bufferFile.close();
+    m_audio->stop();
     m_streaming = false;
     emit stopped({SessionStop::Reason::Refused,
                   QStringLiteral("Could not connect to ") + m_address.url + QStringLiteral("."),
                   QStringLiteral("Server is unavailable.")});
 }
 
-void StreamSession::endOnFileError()
+void StreamSession::endOnFileError(const QString &reason)
 {
-    const QString reason = m_bufferFile.errorString();
-    m_bufferFile.close();
     m_sck->Close();
     emit stopped({SessionStop::Reason::FileError,
                   QStringLiteral("Buffering stopped: a buffer file could not be written."),
@@ -113,7 +98,7 @@ void StreamSession::endOnFileError()
 
 void StreamSession::connectionEnded(SessionStop::Reason reason, const QString &status)
 {
-    m_bufferFile.close();
+    m_audio->stop();
     m_sck->Close();
     emit stopped({reason, status, QString()});
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/SocketComponent.h"
-#include "stream/BufferFileWriter.h"
+#include "stream/AudioPipeline.h"
 #include "stream/ResponseParser.h"
 #include "stream/StationAddress.h"
 
@@ -53,7 +53,7 @@ public:
 
     bool isStreaming() const { return m_streaming; }
     const QString &stationUrl() const { return m_address.url; }
-    const BufferFileWriter &bufferFile() const { return m_bufferFile; }
+    const BufferFileWriter &bufferFile() const { return m_audio->bufferFile(); }
 
 signals:
     // The header block has been read: the station is a stream.
@@ -72,9 +72,8 @@ private:
     void Sck_Error(qint16 number, const QString &description, bool &cancelDisplay) override;
     void showSocketError(qint16 number, const QString &description) override;
 
-    void writeAudio(QByteArrayView audio);
     void refuseStation();
-    void endOnFileError();
+    void endOnFileError(const QString &reason);
     void connectionEnded(SessionStop::Reason reason, const QString &status);
 
     std::unique_ptr<SocketComponent> m_sck;
@@ -82,6 +81,6 @@ private:
     QString m_bufferFolder;
     qint64 m_fileSizeBytes = 0;
     ResponseParser m_response;
-    BufferFileWriter m_bufferFile;
+    AudioPipeline *m_audio;
     bool m_streaming = false;
 };
