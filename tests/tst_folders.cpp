@@ -1,19 +1,36 @@
 // The main window's folders and recent list as a user meets them: first run,
 // restart, the two folder buttons and the list following the selection.
 
-#include "TestSupport.h"
+#include "MainWindowSession.h"
+#include "ScriptedStation.h"
 #include "handoff/GameFolder.h"
-#include "ui/ClickableLabel.h"
-#include "ui/frmMain.h"
+#include "settings/RecentStations.h"
+#include "settings/Settings.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <memory>
+
+namespace {
+
+QString shown(const frmMain &window, const char *box)
+{
+    return control<QLineEdit>(window, box)->text();
+}
+
+void click(const frmMain &window, const char *button)
+{
+    control<QPushButton>(window, button)->click();
+}
+
+} // namespace
 
 class FoldersTest : public QObject
 {
@@ -34,74 +51,81 @@ private slots:
 
 void FoldersTest::firstRun()
 {
-    TemporarySettingsLocation settings;
     TestServices services;
     frmMain window(services.services());
 
-    const QString expected = settings.cacheFolder() + QStringLiteral("/tavrix/");
+    const QString expected = services.location.cacheFolder() + QStringLiteral("/tavrix/");
     QVERIFY(QFileInfo(expected).isDir());
-    QCOMPARE(window.state().BufferPath, expected);
-    QCOMPARE(window.txtBufferPath->text(), expected.toLower());
-    QCOMPARE(window.state().RadioPath, QString());
-    QCOMPARE(window.state().GameExe, QString());
-    QCOMPARE(window.cmbRecent->count(), 4);
-    QCOMPARE(window.cmbRecent->currentIndex(), 0);
-    QCOMPARE(window.cmbRecent->itemText(0), RecentStations::PresetStations[0].title);
-    QCOMPARE(window.txtURL->text(), RecentStations::PresetStations[0].url);
+    QCOMPARE(shown(window, "txtBufferPath"), expected.toLower());
+    QCOMPARE(shown(window, "txtRadioPath"), QString());
+    auto *list = control<QComboBox>(window, "cmbRecent");
+    QCOMPARE(list->count(), 4);
+    QCOMPARE(list->currentIndex(), 0);
+    QCOMPARE(list->itemText(0), RecentStations::PresetStations[0].title);
+    QCOMPARE(shown(window, "txtURL"), RecentStations::PresetStations[0].url);
     // The default is not written back.
-    QCOMPARE(SettingsStore().ReadSetting(QStringLiteral("Settings"), QStringLiteral("BufferPath")),
-             QString());
+    QCOMPARE(Settings(services.location.configFile()).bufferPath(), QString());
 }
 
 void FoldersTest::restartKeepsFoldersAndStations()
 {
-    TemporarySettingsLocation settings;
     QTemporaryDir root;
     const QString gameFolder = root.path() + QStringLiteral("/Grand Thëft/MP3/");
     const QString bufferFolder = root.path() + QStringLiteral("/Büffer/");
     writeFile(gameFolder + QStringLiteral("MP3Report.txt"), "x");
     QDir().mkpath(bufferFolder);
+    TestServices services;
     {
-        TestServices services;
         frmMain window(services.services());
         services.dialogs.folders = {gameFolder, bufferFolder};
-        window.cmdGTAfolder_Click();
-        window.cmdTemporary_Click();
-        window.cmbRecent->setCurrentIndex(2);
+        click(window, "cmdGTAfolder");
+        click(window, "cmdTemporary");
+        control<QComboBox>(window, "cmbRecent")->setCurrentIndex(2);
         window.close();
     }
     // A second run shows both folders again (non-ASCII names included) and
     // the selected station; the recent keys end with one empty pair.
-    TestServices services;
     frmMain window(services.services());
-    QCOMPARE(window.state().RadioPath, gameFolder);
-    QCOMPARE(window.state().BufferPath, bufferFolder);
-    QCOMPARE(window.txtRadioPath->text(), gameFolder.toLower());
-    QCOMPARE(window.cmbRecent->currentIndex(), 2);
-    QCOMPARE(window.txtURL->text(), RecentStations::PresetStations[2].url);
-    QCOMPARE(window.state().GameFileNames[1], gameFolder + QStringLiteral("Tavrix_01.mp3"));
+    QCOMPARE(shown(window, "txtRadioPath"), gameFolder.toLower());
+    QCOMPARE(shown(window, "txtBufferPath"), bufferFolder.toLower());
+    QCOMPARE(control<QComboBox>(window, "cmbRecent")->currentIndex(), 2);
+    QCOMPARE(shown(window, "txtURL"), RecentStations::PresetStations[2].url);
 
-    QSettings file(settings.configFile(), QSettings::IniFormat);
+    QSettings file(services.location.configFile(), QSettings::IniFormat);
     QCOMPARE(file.value(QStringLiteral("Recent/LastUsed")).toString(), QStringLiteral("2"));
     QCOMPARE(file.value(QStringLiteral("Recent/RecentRadio4")).toString(), QString());
     QVERIFY(file.contains(QStringLiteral("Recent/RecentRadioURL4")));
     QVERIFY(!file.contains(QStringLiteral("Recent/RecentRadio5")));
+
+    // And it streams into those very folders.
+    ScriptedStation station;
+    station.chunks = {icyHeader("Again", "", "", "32"), audioBytes(2048)};
+    control<QLineEdit>(window, "txtURL")->setText(station.address());
+    click(window, "cmdStart");
+    control<QTimer>(window, "tmrMain")->stop();
+    QTRY_COMPARE(readFile(bufferFolder + QStringLiteral("000_strm.mp3")), audioBytes(2048));
+    QTRY_COMPARE(control<QLabel>(window, "lblStatus")->text(),
+                 QStringLiteral("Buffering ") +
+                     (gameFolder + QStringLiteral("Tavrix_00.mp3")).toLower() +
+                     QStringLiteral(" [ 2 KB ]"));
+    click(window, "cmdStart");
+    window.close();
 }
 
 void FoldersTest::storedBufferFolderGone()
 {
-    TemporarySettingsLocation settings;
-    {
-        SettingsStore store;
-        store.WriteSetting(QStringLiteral("Settings"), QStringLiteral("BufferPath"),
-                           settings.root() + QStringLiteral("/Gone/"));
-    }
     TestServices services;
+    const QString gone = services.location.root() + QStringLiteral("/Gone/");
+    {
+        Settings stored(services.location.configFile());
+        stored.setBufferPath(gone);
+    }
     frmMain window(services.services());
-    QCOMPARE(window.state().BufferPath, settings.cacheFolder() + QStringLiteral("/tavrix/"));
+    QCOMPARE(shown(window, "txtBufferPath"),
+             (services.location.cacheFolder() + QStringLiteral("/tavrix/")).toLower());
     // The stored text stays until the user picks a folder.
-    QCOMPARE(SettingsStore().ReadSetting(QStringLiteral("Settings"), QStringLiteral("BufferPath")),
-             settings.root() + QStringLiteral("/Gone/"));
+    window.close();
+    QCOMPARE(Settings(services.location.configFile()).bufferPath(), gone);
 }
 
 void FoldersTest::lastUsedSelectsItem_data()
@@ -121,28 +145,25 @@ void FoldersTest::lastUsedSelectsItem()
 {
     QFETCH(QString, lastUsed);
     QFETCH(int, item);
-    TemporarySettingsLocation settings;
-    {
-        SettingsStore store;
-        store.WriteSetting(QStringLiteral("Recent"), QStringLiteral("RecentRadio4"),
-                           QStringLiteral("Fifth [64 Kbps]"));
-        store.WriteSetting(QStringLiteral("Recent"), QStringLiteral("RecentRadioURL4"),
-                           QStringLiteral("fifth.example:8000"));
-        store.WriteSetting(QStringLiteral("Recent"), QStringLiteral("LastUsed"), lastUsed);
-    }
     TestServices services;
+    {
+        QSettings stored(services.location.configFile(), QSettings::NativeFormat);
+        stored.setValue(QStringLiteral("Recent/RecentRadio4"), QStringLiteral("Fifth [64 Kbps]"));
+        stored.setValue(QStringLiteral("Recent/RecentRadioURL4"),
+                        QStringLiteral("fifth.example:8000"));
+        stored.setValue(QStringLiteral("Recent/LastUsed"), lastUsed);
+    }
     frmMain window(services.services());
-    QCOMPARE(window.cmbRecent->count(), 5);
-    QCOMPARE(window.cmbRecent->currentIndex(), item);
+    QCOMPARE(control<QComboBox>(window, "cmbRecent")->count(), 5);
+    QCOMPARE(control<QComboBox>(window, "cmbRecent")->currentIndex(), item);
     const QString expectedUrl = item < 0    ? QString()
                                 : item == 4 ? QStringLiteral("fifth.example:8000")
                                             : RecentStations::PresetStations[size_t(item)].url;
-    QCOMPARE(window.txtURL->text(), expectedUrl);
+    QCOMPARE(shown(window, "txtURL"), expectedUrl);
 }
 
 void FoldersTest::gameFolderChoice()
 {
-    TemporarySettingsLocation settings;
     QTemporaryDir root;
     const QString gameFolder = root.path() + QStringLiteral("/GTA3/mp3/");
     writeFile(gameFolder + QStringLiteral("mp3report.TXT"), QByteArray(5000, 'o'));
@@ -154,93 +175,87 @@ void FoldersTest::gameFolderChoice()
     TestServices services;
     frmMain window(services.services());
     services.dialogs.folders = {root.path() + QStringLiteral("/GTA3/mp3")};
-    window.cmdGTAfolder_Click();
+    click(window, "cmdGTAfolder");
 
     QCOMPARE(services.dialogs.pickerTitles,
              QStringList{QStringLiteral("Select the location of the GTA MP3s folder...")});
     QCOMPARE(services.dialogs.messages.size(), 1);
     QCOMPARE(services.dialogs.messages.first().icon, MessageIcon::Information);
-    QCOMPARE(window.state().RadioPath, gameFolder);
-    QCOMPARE(window.txtRadioPath->text(), gameFolder.toLower());
-    QCOMPARE(window.state().GameExe, root.path() + QStringLiteral("/GTA3/gta3.exe"));
-    QCOMPARE(window.state().GameFileNames[0], gameFolder + QStringLiteral("Tavrix_00.mp3"));
+    QCOMPARE(shown(window, "txtRadioPath"), gameFolder.toLower());
     // Rewritten under the name found, read-only again.
     const QString report = gameFolder + QStringLiteral("mp3report.TXT");
     QCOMPARE(readFile(report), GameFolder::reportContent());
     QVERIFY(!(QFileInfo(report).permissions() & QFileDevice::WriteOwner));
-    QCOMPARE(SettingsStore().ReadSetting(QStringLiteral("Settings"), QStringLiteral("RadioPath")),
-             gameFolder);
+    QCOMPARE(Settings(services.location.configFile()).radioPath(), gameFolder);
 }
 
 void FoldersTest::gameFolderWithoutReport()
 {
-    TemporarySettingsLocation settings;
     QTemporaryDir root;
     TestServices services;
     frmMain window(services.services());
     services.dialogs.folders = {root.path() + QStringLiteral("/")};
-    window.cmdGTAfolder_Click();
+    click(window, "cmdGTAfolder");
     QCOMPARE(services.dialogs.messages.size(), 1);
     QCOMPARE(services.dialogs.messages.first().icon, MessageIcon::Stop);
     QCOMPARE(services.dialogs.messages.first().text,
              QStringLiteral("The selected folder does not contain the MP3Report.txt file. Please "
                             "select the correct folder."));
-    QCOMPARE(window.state().RadioPath, QString());
-    QCOMPARE(window.txtRadioPath->text(), QString());
+    QCOMPARE(shown(window, "txtRadioPath"), QString());
 
     // A cancelled picker changes nothing either.
-    window.cmdGTAfolder_Click();
+    click(window, "cmdGTAfolder");
     QCOMPARE(services.dialogs.messages.size(), 1);
+    window.close();
+    QCOMPARE(Settings(services.location.configFile()).radioPath(), QString());
 }
 
 void FoldersTest::bufferFolderChoice()
 {
-    TemporarySettingsLocation settings;
     QTemporaryDir root;
     const QString folder = root.path() + QStringLiteral("/Buffer/");
     TestServices services;
     frmMain window(services.services());
+    const auto stored = [&services] {
+        return Settings(services.location.configFile()).bufferPath();
+    };
 
     // No MP3 files: no question, accepted and stored.
     writeFile(folder + QStringLiteral("readme.txt"), "text");
     services.dialogs.folders = {folder};
-    window.cmdTemporary_Click();
+    click(window, "cmdTemporary");
     QCOMPARE(services.dialogs.messages.size(), 0);
-    QCOMPARE(window.state().BufferPath, folder);
-    QCOMPARE(window.txtBufferPath->text(), folder.toLower());
+    QCOMPARE(shown(window, "txtBufferPath"), folder.toLower());
+    QCOMPARE(stored(), folder);
 
     // MP3 files of either letter case: OK deletes them and keeps the rest.
     writeFile(folder + QStringLiteral("a.mp3"), "a");
     writeFile(folder + QStringLiteral("B.MP3"), "b");
     services.dialogs.folders = {folder};
     services.dialogs.answers = {MessageAnswer::Ok};
-    window.cmdTemporary_Click();
+    click(window, "cmdTemporary");
     QCOMPARE(services.dialogs.messages.size(), 1);
     QCOMPARE(services.dialogs.messages.first().buttons, MessageButtons::OkCancel);
     QCOMPARE(services.dialogs.messages.first().icon, MessageIcon::Exclamation);
     QVERIFY(services.dialogs.messages.first().text.endsWith(folder));
     QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("readme.txt")});
-    QCOMPARE(SettingsStore().ReadSetting(QStringLiteral("Settings"), QStringLiteral("BufferPath")),
-             folder);
+    QCOMPARE(stored(), folder);
 
     // Cancel: refused, nothing deleted, an empty folder stored.
     writeFile(folder + QStringLiteral("c.mp3"), "c");
     services.dialogs.messages.clear();
     services.dialogs.folders = {folder};
     services.dialogs.answers = {MessageAnswer::Cancel};
-    window.cmdTemporary_Click();
+    click(window, "cmdTemporary");
     QCOMPARE(services.dialogs.messages.size(), 2);
     QCOMPARE(services.dialogs.messages.last().text,
              QStringLiteral("Tavrix will not operate until all MP3 files are removed from the "
                             "selected folder."));
     QVERIFY(QFileInfo::exists(folder + QStringLiteral("c.mp3")));
-    QCOMPARE(window.state().BufferPath, QString());
-    QCOMPARE(window.txtBufferPath->text(), QString());
-    QCOMPARE(window.flbBufferPath().count(), 0);
-    QVERIFY(QSettings(settings.configFile(), QSettings::IniFormat)
+    QCOMPARE(shown(window, "txtBufferPath"), QString());
+    QVERIFY(QSettings(services.location.configFile(), QSettings::IniFormat)
                 .contains(QStringLiteral("Settings/BufferPath")));
-    QCOMPARE(SettingsStore().ReadSetting(QStringLiteral("Settings"), QStringLiteral("BufferPath")),
-             QString());
+    QCOMPARE(stored(), QString());
 }
 
 // A Dialogs whose deletion question runs the window's timer handler while it
@@ -254,8 +269,11 @@ public:
                               const QString &) override
     {
         if (buttons == MessageButtons::OkCancel) {
+            // The hand-off timer's ticks, as they would come while the
+            // question waits for the user.
+            auto *timer = control<QTimer>(*window, "tmrMain");
             for (int i = 0; i < 4; ++i)
-                window->tmrMain_Timer();
+                QMetaObject::invokeMethod(timer, "timeout");
         }
         return MessageAnswer::Cancel;
     }
@@ -264,7 +282,6 @@ public:
 
 void FoldersTest::handOffWaitsForTheDeletionQuestion()
 {
-    TemporarySettingsLocation settings;
     QTemporaryDir root;
     const QString gameFolder = root.path() + QStringLiteral("/gta/mp3/");
     const QString userFolder = root.path() + QStringLiteral("/music/");
@@ -279,36 +296,38 @@ void FoldersTest::handOffWaitsForTheDeletionQuestion()
     frmMain window(platform);
     dialogs.window = &window;
     dialogs.folder = gameFolder;
-    window.cmdGTAfolder_Click();
+    click(window, "cmdGTAfolder");
     dialogs.folder = userFolder;
-    window.cmdTemporary_Click();
+    click(window, "cmdTemporary");
 
     QCOMPARE(QDir(userFolder).entryList(QDir::Files).size(), 2);
     QVERIFY(!QFileInfo::exists(gameFolder + QStringLiteral("Tavrix_00.mp3")));
-    QCOMPARE(window.state().HandOffStage, quint8(0));
+    QCOMPARE(control<QLabel>(window, "lblStatus")->text(),
+             QStringLiteral("Streaming not activated."));
 }
 
 void FoldersTest::recentListFollowsSelection()
 {
-    TemporarySettingsLocation settings;
     TestServices services;
     frmMain window(services.services());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *address = control<QLineEdit>(window, "txtURL");
+    auto *list = control<QComboBox>(window, "cmbRecent");
 
-    window.txtURL->setText(QStringLiteral("typed.example:8000"));
-    window.cmbRecent->setFocus();
-    QTRY_VERIFY(window.tmrRecent()->isActive());
-    QTRY_COMPARE(window.txtURL->text(), RecentStations::PresetStations[0].url);
-    QTest::keyClick(window.cmbRecent, Qt::Key_Down);
-    QCOMPARE(window.cmbRecent->currentIndex(), 1);
-    QTRY_COMPARE(window.txtURL->text(), RecentStations::PresetStations[1].url);
+    address->setText(QStringLiteral("typed.example:8000"));
+    list->setFocus();
+    QTRY_COMPARE(address->text(), RecentStations::PresetStations[0].url);
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentIndex(), 1);
+    QTRY_COMPARE(address->text(), RecentStations::PresetStations[1].url);
 
-    window.txtURL->setFocus();
-    QTRY_VERIFY(!window.tmrRecent()->isActive());
-    window.txtURL->setText(QStringLiteral("edited.example:8000"));
+    // Once the list has lost the focus, the address is the user's again.
+    address->setFocus();
+    QTRY_VERIFY(!control<QTimer>(window, "tmrRecent")->isActive());
+    address->setText(QStringLiteral("edited.example:8000"));
     QTest::qWait(250);
-    QCOMPARE(window.txtURL->text(), QStringLiteral("edited.example:8000"));
+    QCOMPARE(address->text(), QStringLiteral("edited.example:8000"));
 }
 
 QTEST_MAIN(FoldersTest)

@@ -4,9 +4,7 @@
 
 #include "IcecastStation.h"
 #include "MainWindowSession.h"
-#include "TestSupport.h"
 #include "ui/ClickableLabel.h"
-#include "ui/frmMain.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -80,45 +78,44 @@ void IcecastTest::stationIntoBufferFiles()
     session.useCustomSize(0); // 128 KB
     session.start(m_station->address());
 
-    frmMain &w = *session.window;
-    QTRY_COMPARE_WITH_TIMEOUT(w.lblServerName->text(), QStringLiteral("Name: ") + m_station->name(),
-                              15000);
-    QCOMPARE(w.lblGenre->text(), QStringLiteral("Genre: ") + m_station->genre());
-    QCOMPARE(w.lblURL->text(), QStringLiteral("URL: ") + m_station->url());
-    QCOMPARE(w.lblBitrate->text(), QStringLiteral("Bitrate: 320 Kbps"));
-    QCOMPARE(w.lblBitrate->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    QVERIFY(w.cmdStart->isEnabled());
-    QCOMPARE(w.cmbRecent->itemText(w.cmbRecent->count() - 1),
-             m_station->name() + QStringLiteral(" [320 Kbps]"));
+    QTRY_COMPARE_WITH_TIMEOUT(session.get<QLabel>("lblServerName")->text(),
+                              QStringLiteral("Name: ") + m_station->name(), 15000);
+    QCOMPARE(session.get<QLabel>("lblGenre")->text(),
+             QStringLiteral("Genre: ") + m_station->genre());
+    QCOMPARE(session.get<QLabel>("lblURL")->text(), QStringLiteral("URL: ") + m_station->url());
+    auto *bitrate = session.get<QLabel>("lblBitrate");
+    QCOMPARE(bitrate->text(), QStringLiteral("Bitrate: 320 Kbps"));
+    QCOMPARE(bitrate->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QVERIFY(session.get<QPushButton>("cmdStart")->isEnabled());
+    auto *list = session.get<QComboBox>("cmbRecent");
+    QCOMPARE(list->itemText(list->count() - 1), m_station->name() + QStringLiteral(" [320 Kbps]"));
 
     // The first file is finished once the second exists; it holds real audio.
     QTRY_VERIFY_WITH_TIMEOUT(session.bufferFiles().size() >= 2, 20000);
     const QString first = session.bufferFolder + QStringLiteral("000_strm.mp3");
     QVERIFY(QFileInfo(first).size() > 128 * 1024);
     verifyRealAudio(first);
-    QVERIFY(w.lblStatus->text().startsWith(QStringLiteral("Buffering ")));
+    QTRY_VERIFY(session.get<QLabel>("lblStatus")->text().startsWith(QStringLiteral("Buffering ")));
 
-    QTest::mouseClick(w.cmdStart, Qt::LeftButton);
-    QCOMPARE(w.cmdStart->text(), QStringLiteral("Start Buffering"));
+    session.clickStart();
+    QCOMPARE(session.get<QPushButton>("cmdStart")->text(), QStringLiteral("Start Buffering"));
 }
 
 void IcecastTest::wholeJobFromStationToGameFolder()
 {
     MainWindowSession session;
     writeFile(session.root.path() + QStringLiteral("/gta3/gta3.exe"), "game");
-    frmMain &w = *session.window;
-    w.txtRadioPath->setFocus();
     session.services.dialogs.folders = {session.gameFolder};
-    w.cmdGTAfolder_Click(); // finds the game beside the folder now
+    session.get<QPushButton>("cmdGTAfolder")->click(); // finds the game beside the folder now
     session.services.dialogs.messages.clear();
     session.useCustomSize(0);
 
     // As a user: type the address, click the button; the timer runs.
-    w.txtURL->setText(m_station->address());
+    session.get<QLineEdit>("txtURL")->setText(m_station->address());
     QElapsedTimer clock;
     clock.start();
-    QTest::mouseClick(w.cmdStart, Qt::LeftButton);
-    QVERIFY(w.tmrMain()->isActive());
+    session.clickStart();
+    QVERIFY(session.handOffTimer()->isActive());
 
     // Two 128 KB files at 320 kbit/s take about 7 s (less the server's
     // burst); the hand-off takes three ticks more.
@@ -135,7 +132,7 @@ void IcecastTest::wholeJobFromStationToGameFolder()
                               10000);
     QCOMPARE(session.services.shell.workingDirectories,
              QStringList{session.root.path() + QStringLiteral("/gta3/")});
-    QCOMPARE(w.lblWelcome->text(),
+    QCOMPARE(session.get<QLabel>("lblWelcome")->text(),
              QStringLiteral("Do not close this program until you have finished with your game or "
                             "want to stop streaming the radio."));
 
@@ -148,12 +145,12 @@ void IcecastTest::wholeJobFromStationToGameFolder()
     const QStringList left = session.bufferFiles();
     QVERIFY(!left.contains(QStringLiteral("000_strm.mp3")));
     QVERIFY(!left.contains(QStringLiteral("001_strm.mp3")));
-    QCOMPARE(session.bufferFolder + left.last(), w.state().BufferFile.fileName());
+    QCOMPARE(session.openBufferFiles(), QStringList{session.bufferFolder + left.last()});
     QCOMPARE(session.services.dialogs.messages.size(), 0);
 
     // After exit the station is in the stored recent list.
-    w.close();
-    QSettings stored(session.settings.configFile(), QSettings::IniFormat);
+    session.window->close();
+    QSettings stored(session.services.location.configFile(), QSettings::IniFormat);
     QCOMPARE(stored.value(QStringLiteral("Recent/RecentRadioURL4")).toString(),
              m_station->address());
     QCOMPARE(stored.value(QStringLiteral("Recent/RecentRadio4")).toString(),

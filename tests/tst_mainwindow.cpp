@@ -1,13 +1,14 @@
-// The main window's own behaviour: its controls and their places, the
-// locking and unlocking of the inputs around a stream, the buffer modes, the
-// bitrate warning, the "Find..." link and the unload.
+// The main window's own behaviour: its layout, the locking and unlocking of
+// the inputs around a stream, the buffer modes, the bitrate warning, the
+// "Find..." link, the recent list's follower and the unload.
 
-#include "TestSupport.h"
-#include "ui/Links.h"
-#include "util/Version.h"
+#include "MainWindowSession.h"
+#include "ScriptedStation.h"
+#include "WindowLayout.h"
 #include "ui/ClickableLabel.h"
-#include "ui/frmMain.h"
+#include "ui/Links.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -36,20 +38,14 @@ QColor textColour(const QWidget *widget)
     return widget->palette().color(QPalette::WindowText);
 }
 
-QString caption(const QWidget *widget)
-{
-    if (const auto *label = qobject_cast<const QLabel *>(widget))
-        return label->text();
-    if (const auto *button = qobject_cast<const QAbstractButton *>(widget))
-        return button->text();
-    if (const auto *box = qobject_cast<const QLineEdit *>(widget))
-        return box->text();
-    return {};
-}
+// The controls a stream locks.
+const char *const LockedNames[] = {"txtURL",   "cmdTemporary", "cmbRecent", "optDSL",
+                                   "opt56K",   "optCustom",    "cmbBuffer", "cmdGTAfolder",
+                                   "cmdStart", "chkStart"};
 
 } // namespace
 
-class tst_MainWindow : public QObject
+class MainWindowTest : public QObject
 {
     Q_OBJECT
 
@@ -57,121 +53,44 @@ private slots:
     void init();
     void cleanup();
 
-    void controls_data();
-    void controls();
+    void layout();
     void initialState();
-    void tabOrder();
-    void disableAndEnableControls_data();
-    void disableAndEnableControls();
+    void tabFocusReachesEveryControl();
+    void lockedWhileStreaming_data();
+    void lockedWhileStreaming();
     void bufferModes();
+    void bitrateWarning_data();
     void bitrateWarning();
     void findLink();
     void recentListFocusRunsFollower();
-    void stationTextsArePlain_data();
-    void stationTextsArePlain();
     void unload_data();
     void unload();
 
 private:
-    std::unique_ptr<TemporarySettingsLocation> m_settings;
+    template <typename Control> Control *get(const char *name)
+    {
+        return control<Control>(*m_window, name);
+    }
+
     std::unique_ptr<TestServices> m_test;
     std::unique_ptr<frmMain> m_window;
 };
 
-void tst_MainWindow::init()
+void MainWindowTest::init()
 {
-    m_settings = std::make_unique<TemporarySettingsLocation>();
     m_test = std::make_unique<TestServices>();
     m_window = std::make_unique<frmMain>(m_test->services());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
-void tst_MainWindow::cleanup()
+void MainWindowTest::cleanup()
 {
     m_window.reset();
     m_test.reset();
-    m_settings.reset();
 }
 
-void tst_MainWindow::controls_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QRect>("geometry");
-
-    const QString version = QStringLiteral("Version %1.%2.%3")
-                                .arg(TAVRIX_VERSION_MAJOR)
-                                .arg(TAVRIX_VERSION_MINOR)
-                                .arg(TAVRIX_VERSION_PATCH);
-    // Design positions in twips divided by 15; inside Picture1 and
-    // picStatusBar relative to those.
-    const struct
-    {
-        const char *name;
-        QString text;
-        QRect geometry;
-    } rows[] = {
-        {"imgTop", {}, {0, 0, 468, 80}},
-        {"lblVersion", version, {360, 8, 97, 17}},
-        {"lblWelcome", WelcomeText, {8, 87, 449, 33}},
-        {"lblTitle", QStringLiteral("Radio station settings"), {8, 120, 449, 17}},
-        {"lblFullUrl", QStringLiteral("Full URL of the radio to play:"), {8, 144, 169, 17}},
-        {"txtURL", {}, {8, 160, 217, 19}},
-        {"lblFind", QStringLiteral("Find..."), {192, 144, 29, 13}},
-        {"lblTemporary", QStringLiteral("Temporary files location:"), {232, 144, 225, 17}},
-        {"cmdTemporary", QStringLiteral("..."), {432, 160, 25, 19}},
-        {"lblRecent", QStringLiteral("Recently used stations list:"), {8, 184, 449, 17}},
-        {"cmbRecent", {}, {8, 200, 449, 21}},
-        {"lblBuffer",
-         QStringLiteral("The buffer size must be chosen based on the radio bandwidth you select. "),
-         {8, 232, 449, 17}},
-        {"Picture1", {}, {8, 248, 449, 49}},
-        {"optDSL", QStringLiteral("DSL/Cable/LAN mode"), {0, 2, 145, 17}},
-        {"opt56K", QStringLiteral("56K/ISDN mode"), {152, 2, 145, 17}},
-        {"optCustom", QStringLiteral("Custom (use carefully)"), {304, 0, 145, 17}},
-        {"cmbBuffer", {}, {304, 21, 81, 21}},
-        {"lblBufferSize",
-         QStringLiteral("Prebuffering size set to 256 KB of data per file."),
-         {0, 23, 297, 17}},
-        {"lblAdvanced", QStringLiteral("Status"), {8, 296, 449, 17}},
-        {"lblServerName", {}, {8, 320, 449, 14}},
-        {"lblGenre", {}, {8, 336, 145, 14}},
-        {"lblURL", {}, {160, 336, 193, 14}},
-        {"lblBitrate", {}, {360, 336, 99, 13}},
-        {"lblStatus", QStringLiteral("Streaming not activated."), {8, 352, 449, 14}},
-        {"picStatusBar", {}, {8, 369, 449, 13}},
-        {"shpBar", {}, {1, 1, 1, 11}},
-        {"lblGTA", QStringLiteral("GTA Settings"), {8, 392, 449, 17}},
-        {"lblGTAfolder", QStringLiteral("MP3s folder:"), {8, 416, 113, 17}},
-        {"txtRadioPath", {}, {8, 432, 417, 19}},
-        {"cmdGTAfolder", QStringLiteral("..."), {432, 432, 25, 19}},
-        {"cmdAbout", QStringLiteral("About..."), {8, 472, 73, 25}},
-        {"cmdExit", QStringLiteral("Exit"), {88, 472, 73, 25}},
-        {"chkStart", QStringLiteral("Auto start GTA"), {192, 476, 105, 17}},
-        {"cmdStart", QStringLiteral("Start Buffering"), {328, 472, 129, 25}},
-    };
-    for (const auto &row : rows)
-        QTest::newRow(row.name) << QString::fromLatin1(row.name) << row.text << row.geometry;
-}
-
-void tst_MainWindow::controls()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QFETCH(QRect, geometry);
-
-    const auto *control = m_window->findChild<QWidget *>(name);
-    QVERIFY2(control, qPrintable(name));
-    QCOMPARE(control->geometry(), geometry);
-    // Text boxes start empty or show what the load put there; their captions
-    // are not part of the design.
-    if (!qobject_cast<const QLineEdit *>(control))
-        QCOMPARE(caption(control), text);
-    QVERIFY(control->isVisibleTo(m_window.get()) || name == QLatin1String("shpBar"));
-}
-
-void tst_MainWindow::initialState()
+void MainWindowTest::layout()
 {
     frmMain &w = *m_window;
     QCOMPARE(w.windowTitle(), QStringLiteral("Tavrix"));
@@ -181,207 +100,283 @@ void tst_MainWindow::initialState()
     QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(!w.windowIcon().isNull());
 
+    // The places the rest of the layout hangs on (design twips / 15).
+    QCOMPARE(get<QLineEdit>("txtURL")->geometry(), QRect(8, 160, 217, 19));
+    QCOMPARE(get<QPushButton>("cmdStart")->geometry(), QRect(328, 472, 129, 25));
+    QCOMPARE(get<QFrame>("picStatusBar")->geometry(), QRect(8, 369, 449, 13));
+
+    // The design lets the banner run two pixels past the window and puts the
+    // version on the banner.
+    const QStringList faults = layoutFaults(w, {{"imgTop", "frmMain"}, {"imgTop", "lblVersion"}});
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+
+    for (const QWidget *control : w.findChildren<QWidget *>()) {
+        if (!control->objectName().isEmpty() && !control->objectName().startsWith("qt_") &&
+            control->objectName() != QLatin1String("shpBar") && !control->isWindow()) {
+            QVERIFY2(control->isVisibleTo(&w), qPrintable(control->objectName()));
+        }
+    }
+    QVERIFY(!get<QLabel>("imgTop")->pixmap().isNull());
+}
+
+void MainWindowTest::initialState()
+{
     // Buffer modes
-    QVERIFY(w.opt56K->isChecked());
-    QVERIFY(!w.optDSL->isChecked());
-    QVERIFY(!w.optCustom->isChecked());
-    QVERIFY(!w.cmbBuffer->isEnabled());
-    QVERIFY(!w.cmbBuffer->isEditable());
+    QVERIFY(get<QRadioButton>("opt56K")->isChecked());
+    QVERIFY(!get<QRadioButton>("optDSL")->isChecked());
+    QVERIFY(!get<QRadioButton>("optCustom")->isChecked());
+    auto *sizeList = get<QComboBox>("cmbBuffer");
+    QVERIFY(!sizeList->isEnabled());
+    QVERIFY(!sizeList->isEditable());
     QStringList sizes;
-    for (int i = 0; i < w.cmbBuffer->count(); ++i)
-        sizes << w.cmbBuffer->itemText(i);
+    for (int i = 0; i < sizeList->count(); ++i)
+        sizes << sizeList->itemText(i);
     QCOMPARE(sizes, QStringList({"128 KB", "512 KB", "1024 KB", "2048 KB", "3076 KB", "4096 KB"}));
-    QCOMPARE(w.cmbBuffer->currentIndex(), 0);
-    QCOMPARE(w.state().PrebufferKB, 0);
+    QCOMPARE(sizeList->currentIndex(), 0);
+    QCOMPARE(get<QLabel>("lblBufferSize")->text(),
+             QStringLiteral("Prebuffering size set to 256 KB of data per file."));
 
     // Inputs
-    QVERIFY(w.txtURL->isEnabled() && !w.txtURL->isReadOnly());
-    for (const QLineEdit *box : {w.txtBufferPath, w.txtRadioPath}) {
+    auto *address = get<QLineEdit>("txtURL");
+    QVERIFY(address->isEnabled() && !address->isReadOnly());
+    for (const char *name : {"txtBufferPath", "txtRadioPath"}) {
+        const auto *box = get<QLineEdit>(name);
         QVERIFY(box->isReadOnly());
         QCOMPARE(box->palette().color(QPalette::Base), box->palette().color(QPalette::Button));
     }
-    QVERIFY(!w.cmbRecent->isEditable());
-    QCOMPARE(w.chkStart->checkState(), Qt::Checked);
-    QCOMPARE(w.cmdStart->text(), QStringLiteral("Start Buffering"));
-    QVERIFY(w.cmdStart->isEnabled());
+    QVERIFY(!get<QComboBox>("cmbRecent")->isEditable());
+    QCOMPARE(get<QCheckBox>("chkStart")->checkState(), Qt::Checked);
+    QCOMPARE(get<QPushButton>("cmdStart")->text(), QStringLiteral("Start Buffering"));
+    QVERIFY(get<QPushButton>("cmdStart")->isEnabled());
 
     // Status area
-    QVERIFY(w.shpBar->isHidden());
-    QCOMPARE(w.shpBar->width(), 1);
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Streaming not activated."));
+    QVERIFY(get<QFrame>("shpBar")->isHidden());
+    QCOMPARE(get<QLabel>("lblStatus")->text(), QStringLiteral("Streaming not activated."));
+    QCOMPARE(get<QLabel>("lblWelcome")->text(), WelcomeText);
+    for (const char *name : {"lblServerName", "lblGenre", "lblURL", "lblBitrate"})
+        QCOMPARE(get<QLabel>(name)->text(), QString());
 
     // Look
-    for (const QLabel *heading : {w.lblTitle, w.lblAdvanced, w.lblGTA})
-        QVERIFY2(heading->font().bold(), qPrintable(heading->objectName()));
-    QVERIFY(!w.lblWelcome->font().bold());
-    QVERIFY(w.lblVersion->font().bold());
-    QCOMPARE(textColour(w.lblVersion), QColor(138, 138, 138));
-    QVERIFY(w.lblVersion->alignment() & Qt::AlignRight);
-    QCOMPARE(textColour(w.lblFind), QColor(0, 0, 192));
-    QVERIFY(w.lblFind->font().underline());
-    QCOMPARE(w.lblFind->cursor().shape(), Qt::PointingHandCursor);
-    QVERIFY(!w.imgTop->pixmap().isNull());
-    QCOMPARE(w.imgTop->pixmap().size(), QSize(468, 80));
+    for (const char *heading : {"lblTitle", "lblAdvanced", "lblGTA"})
+        QVERIFY2(get<QLabel>(heading)->font().bold(), heading);
+    QVERIFY(!get<QLabel>("lblWelcome")->font().bold());
+    auto *version = get<QLabel>("lblVersion");
+    QVERIFY(version->font().bold());
+    QCOMPARE(textColour(version), QColor(138, 138, 138));
+    QVERIFY(version->alignment() & Qt::AlignRight);
+    QVERIFY(version->text().startsWith(QStringLiteral("Version ")));
+    auto *find = get<ClickableLabel>("lblFind");
+    QCOMPARE(textColour(find), QColor(0, 0, 192));
+    QVERIFY(find->font().underline());
+    QCOMPARE(find->cursor().shape(), Qt::PointingHandCursor);
 
-    // Timers wait for their starters; the state record starts at zero.
-    QCOMPARE(w.tmrRecent()->interval(), 100);
-    QCOMPARE(w.tmrMain()->interval(), 1000);
-    QVERIFY(!w.tmrRecent()->isActive());
-    QVERIFY(!w.tmrMain()->isActive());
-    QCOMPARE(int(w.state().GameSlot), 0);
-    QCOMPARE(int(w.state().HandOffStage), 0);
-    QCOMPARE(w.state().BufferFile.counter(), 0u);
-    QCOMPARE(w.state().Response.stage(), ResponseParser::Stage::StatusLine);
-
-    // The built socket module is loaded.
-    QVERIFY(w.socket());
+    // Both timers wait for their starters.
+    QVERIFY(!get<QTimer>("tmrRecent")->isActive());
+    QVERIFY(!get<QTimer>("tmrMain")->isActive());
 }
 
-void tst_MainWindow::tabOrder()
+void MainWindowTest::tabFocusReachesEveryControl()
 {
-    QStringList order;
-    QWidget *widget = m_window->txtURL;
-    do {
-        if ((widget->focusPolicy() & Qt::TabFocus) && widget->window() == m_window.get())
-            order << widget->objectName();
-        widget = widget->nextInFocusChain();
-    } while (widget != m_window->txtURL);
+    frmMain &w = *m_window;
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
 
-    QCOMPARE(order, QStringList({"txtURL", "txtBufferPath", "txtRadioPath", "cmdStart", "cmdExit",
-                                 "cmbRecent", "cmdTemporary", "cmdGTAfolder", "cmdAbout",
-                                 "chkStart", "cmbBuffer", "optCustom", "opt56K", "optDSL"}));
+    // Every usable control that takes the keyboard focus is one tab stop;
+    // the option buttons are one tab stop together (the arrow keys move
+    // among them).
+    QSet<QString> expected;
+    QSet<QString> options;
+    for (const QWidget *control : w.findChildren<QWidget *>()) {
+        if (control->objectName().isEmpty() || !(control->focusPolicy() & Qt::TabFocus) ||
+            !control->isEnabled() || !control->isVisibleTo(&w))
+            continue;
+        if (qobject_cast<const QRadioButton *>(control))
+            options << control->objectName();
+        else
+            expected << control->objectName();
+    }
+    QVERIFY(expected.size() >= 10);
+    QCOMPARE(options.size(), 3);
+
+    for (const Qt::KeyboardModifiers direction : {Qt::NoModifier, Qt::ShiftModifier}) {
+        get<QLineEdit>("txtURL")->setFocus(Qt::TabFocusReason);
+        QSet<QString> reached{QStringLiteral("txtURL")};
+        int optionStops = 0;
+        for (int i = 0; i < 2 * (expected.size() + 1); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, direction);
+            const QWidget *focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            if (focus->objectName() == QLatin1String("txtURL"))
+                break;
+            QVERIFY2(!reached.contains(focus->objectName()), qPrintable(focus->objectName()));
+            if (options.contains(focus->objectName()))
+                ++optionStops;
+            else
+                reached << focus->objectName();
+        }
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("txtURL"));
+        QCOMPARE(reached, expected);
+        QCOMPARE(optionStops, 1);
+    }
 }
 
-void tst_MainWindow::disableAndEnableControls_data()
+void MainWindowTest::lockedWhileStreaming_data()
 {
     QTest::addColumn<QString>("mode");
-    QTest::addColumn<bool>("barShown");
-    QTest::addColumn<bool>("listEnabledAfter");
+    QTest::addColumn<bool>("audio");
 
-    QTest::newRow("56K, no audio yet") << "opt56K" << false << false;
-    QTest::newRow("DSL, audio arrived") << "optDSL" << true << false;
-    QTest::newRow("custom, audio arrived") << "optCustom" << true << true;
-    QTest::newRow("custom, no audio yet") << "optCustom" << false << true;
+    QTest::newRow("56K, no audio yet") << "opt56K" << false;
+    QTest::newRow("DSL, audio arrived") << "optDSL" << true;
+    QTest::newRow("custom, audio arrived") << "optCustom" << true;
+    QTest::newRow("custom, no audio yet") << "optCustom" << false;
 }
 
-void tst_MainWindow::disableAndEnableControls()
+void MainWindowTest::lockedWhileStreaming()
 {
     QFETCH(QString, mode);
-    QFETCH(bool, barShown);
-    QFETCH(bool, listEnabledAfter);
+    QFETCH(bool, audio);
 
-    frmMain &w = *m_window;
-    auto *option = w.findChild<QRadioButton *>(mode);
+    MainWindowSession session;
+    auto *option = session.window->findChild<QRadioButton *>(mode);
+    QVERIFY(option);
     QTest::mouseClick(option, Qt::LeftButton);
     QVERIFY(option->isChecked());
+    const bool listUsable = mode == QLatin1String("optCustom");
+    QCOMPARE(session.get<QComboBox>("cmbBuffer")->isEnabled(), listUsable);
 
-    const QList<QWidget *> locked = {w.txtURL,   w.cmdTemporary, w.cmbRecent, w.optDSL,
-                                     w.opt56K,   w.optCustom,    w.cmbBuffer, w.cmdGTAfolder,
-                                     w.cmdStart, w.chkStart};
+    ScriptedStation station;
+    station.chunks = {icyHeader("Lock FM", "", "", "128")};
+    if (audio)
+        station.chunks << audioBytes(64 * 1024);
+    session.start(station.address());
 
-    w.DisableControls();
-    for (const QWidget *control : locked)
-        QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
-    QVERIFY(w.cmdAbout->isEnabled());
-    QVERIFY(w.cmdExit->isEnabled());
-    QCOMPARE(w.cmdStart->text(), QStringLiteral("Cancel"));
-    QCOMPARE(w.shpBar->width(), 1);
+    // Everything that would change the session is locked; "Cancel" waits for
+    // the station's header block.
+    for (const char *name : LockedNames)
+        QVERIFY2(!session.get<QWidget>(name)->isEnabled(), name);
+    QVERIFY(session.get<QPushButton>("cmdAbout")->isEnabled());
+    QVERIFY(session.get<QPushButton>("cmdExit")->isEnabled());
+    auto *start = session.get<QPushButton>("cmdStart");
+    QCOMPARE(start->text(), QStringLiteral("Cancel"));
+    auto *bar = session.get<QFrame>("shpBar");
+    QCOMPARE(bar->width(), 1);
 
-    // What a stream leaves behind.
-    QTemporaryDir bufferFolder;
-    QVERIFY(w.state().BufferFile.openFirst(bufferFolder.path() + QLatin1Char('/')));
-    QVERIFY(w.state().BufferFile.append("audio", 1024 * 1024));
-    QVERIFY(w.state().BufferFile.bytes() > 0);
-    w.state().Response.feed("ICY 200 OK\r\n");
-    QVERIFY(w.state().Response.stage() != ResponseParser::Stage::StatusLine);
-    w.state().AutoStartGame = true;
-    w.shpBar->setFixedWidth(300);
-    w.shpBar->setVisible(barShown);
-    w.lblWelcome->setText(QStringLiteral("Starting GTA in 3 seconds..."));
-    QFont bold = w.lblWelcome->font();
-    bold.setBold(true);
-    w.lblWelcome->setFont(bold);
-    w.lblBitrate->setText(QStringLiteral("Bitrate: 128 Kbps"));
-    w.setBitrateWarning(true);
-    w.lblStatus->setText(QStringLiteral("Buffering interrupted."));
+    QTRY_VERIFY(start->isEnabled());
+    auto *welcome = session.get<QLabel>("lblWelcome");
+    QCOMPARE(welcome->text(), QStringLiteral("GTA will be started automatically after the first "
+                                             "MP3 file was buffered.\nPlease wait a few "
+                                             "moments..."));
+    QVERIFY(welcome->font().bold());
+    auto *bitrate = session.get<ClickableLabel>("lblBitrate");
+    QCOMPARE(textColour(bitrate), QColor(255, 0, 0));
+    if (audio)
+        QTRY_VERIFY(bar->isVisible() && bar->width() > 1);
+    QVERIFY(!session.openBufferFiles().isEmpty());
 
-    w.EnableControls();
-    for (const QWidget *control : locked) {
-        if (control != w.cmbBuffer)
-            QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
+    session.clickStart();
+    for (const char *name : LockedNames) {
+        if (qstrcmp(name, "cmbBuffer") != 0)
+            QVERIFY2(session.get<QWidget>(name)->isEnabled(), name);
     }
-    QCOMPARE(w.cmbBuffer->isEnabled(), listEnabledAfter);
+    QCOMPARE(session.get<QComboBox>("cmbBuffer")->isEnabled(), listUsable);
     QVERIFY(option->isChecked());
-    QCOMPARE(w.cmdStart->text(), QStringLiteral("Start Buffering"));
-    QCOMPARE(w.shpBar->width(), 1);
-    QCOMPARE(w.shpBar->isVisibleTo(&w), barShown);
-    QCOMPARE(w.lblWelcome->text(), WelcomeText);
-    QVERIFY(!w.lblWelcome->font().bold());
-    QCOMPARE(textColour(w.lblBitrate), w.palette().color(QPalette::ButtonText));
-    QVERIFY(!w.lblBitrate->font().underline());
-    QCOMPARE(w.lblBitrate->cursor().shape(), Qt::PointingHandCursor);
-    QCOMPARE(w.state().Response.stage(), ResponseParser::Stage::StatusLine);
-    QCOMPARE(w.state().BufferFile.bytes(), qint64(0));
-    QVERIFY(!w.state().AutoStartGame);
-    // The callers own the status line and the file.
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Buffering interrupted."));
-    QVERIFY(w.state().BufferFile.isOpen());
-    w.state().BufferFile.close();
+    QCOMPARE(start->text(), QStringLiteral("Start Buffering"));
+    QCOMPARE(session.get<QLabel>("lblStatus")->text(),
+             QStringLiteral("Buffering of files interrupted by user."));
+    QCOMPARE(bar->width(), 1);
+    QCOMPARE(bar->isVisibleTo(session.window.get()), audio);
+    QCOMPARE(welcome->text(), WelcomeText);
+    QVERIFY(!welcome->font().bold());
+    QCOMPARE(textColour(bitrate), session.window->palette().color(QPalette::ButtonText));
+    QVERIFY(!bitrate->font().underline());
+    QCOMPARE(bitrate->cursor().shape(), Qt::PointingHandCursor);
+    // The connection and the buffer file are closed.
+    QVERIFY(session.openBufferFiles().isEmpty());
+    auto *client = station.findChild<QTcpSocket *>();
+    QVERIFY(client);
+    QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(session.services.dialogs.messages.size(), 0);
 }
 
-void tst_MainWindow::bufferModes()
+void MainWindowTest::bufferModes()
 {
-    frmMain &w = *m_window;
-    const auto expectMode = [&w](const QString &text, bool listEnabled, qint32 prebufferKB) {
-        QCOMPARE(w.lblBufferSize->text(), text);
-        QCOMPARE(w.cmbBuffer->isEnabled(), listEnabled);
-        QCOMPARE(w.state().PrebufferKB, prebufferKB);
-    };
+    auto *sizeText = get<QLabel>("lblBufferSize");
+    auto *sizeList = get<QComboBox>("cmbBuffer");
+    auto *custom = get<QRadioButton>("optCustom");
 
-    // Custom mode does not decide a size by itself: the list is read at start.
-    QTest::mouseClick(w.optCustom, Qt::LeftButton);
-    expectMode(QStringLiteral("Prebuffering size set to:"), true, 0);
+    QTest::mouseClick(custom, Qt::LeftButton);
+    QCOMPARE(sizeText->text(), QStringLiteral("Prebuffering size set to:"));
+    QVERIFY(sizeList->isEnabled());
+    sizeList->setCurrentIndex(4);
+    QCOMPARE(sizeList->currentText(), QStringLiteral("3076 KB"));
 
-    w.cmbBuffer->setCurrentIndex(4);
-    QCOMPARE(w.cmbBuffer->currentText(), QStringLiteral("3076 KB"));
+    QTest::mouseClick(get<QRadioButton>("optDSL"), Qt::LeftButton);
+    QCOMPARE(sizeText->text(),
+             QStringLiteral("Prebuffering size set to 1024 KB of data per file."));
+    QVERIFY(!sizeList->isEnabled());
 
-    QTest::mouseClick(w.optDSL, Qt::LeftButton);
-    expectMode(QStringLiteral("Prebuffering size set to 1024 KB of data per file."), false, 1024);
-
-    QTest::mouseClick(w.opt56K, Qt::LeftButton);
-    expectMode(QStringLiteral("Prebuffering size set to 256 KB of data per file."), false, 256);
+    QTest::mouseClick(get<QRadioButton>("opt56K"), Qt::LeftButton);
+    QCOMPARE(sizeText->text(), QStringLiteral("Prebuffering size set to 256 KB of data per file."));
+    QVERIFY(!sizeList->isEnabled());
 
     // Back in custom mode the list offers the item chosen before.
-    QTest::mouseClick(w.optCustom, Qt::LeftButton);
-    expectMode(QStringLiteral("Prebuffering size set to:"), true, 256);
-    QCOMPARE(w.cmbBuffer->currentIndex(), 4);
+    QTest::mouseClick(custom, Qt::LeftButton);
+    QCOMPARE(sizeText->text(), QStringLiteral("Prebuffering size set to:"));
+    QVERIFY(sizeList->isEnabled());
+    QCOMPARE(sizeList->currentIndex(), 4);
 
     // The keyboard selects a mode just as the mouse does.
-    w.optCustom->setFocus();
-    QTest::keyClick(w.optCustom, Qt::Key_Left);
-    QVERIFY(!w.optCustom->isChecked());
-    QVERIFY(!w.cmbBuffer->isEnabled());
+    custom->setFocus();
+    QTest::keyClick(custom, Qt::Key_Left);
+    QVERIFY(!custom->isChecked());
+    QVERIFY(!sizeList->isEnabled());
+    QVERIFY(sizeText->text().endsWith(QStringLiteral("KB of data per file.")));
 }
 
-void tst_MainWindow::bitrateWarning()
+void MainWindowTest::bitrateWarning_data()
 {
-    frmMain &w = *m_window;
-    ScriptedDialogs &dialogs = m_test->dialogs;
+    QTest::addColumn<QByteArray>("bitrate");
+    QTest::addColumn<bool>("warns");
+    QTest::newRow("64") << QByteArray("64") << true;
+    QTest::newRow("320 with text after") << QByteArray("320kbit") << true;
+    QTest::newRow("60") << QByteArray("60") << false;
+    QTest::newRow("none") << QByteArray() << false;
+}
+
+void MainWindowTest::bitrateWarning()
+{
+    QFETCH(QByteArray, bitrate);
+    QFETCH(bool, warns);
+
+    MainWindowSession session;
+    ScriptedDialogs &dialogs = session.services.dialogs;
+    auto *line = session.get<ClickableLabel>("lblBitrate");
 
     // Before any station has answered the line does nothing.
-    QTest::mouseClick(w.lblBitrate, Qt::LeftButton);
+    QTest::mouseClick(line, Qt::LeftButton);
     QCOMPARE(dialogs.messages.size(), 0);
 
-    w.lblBitrate->setText(QStringLiteral("Bitrate: 64 Kbps"));
-    w.setBitrateWarning(true);
-    QCOMPARE(textColour(w.lblBitrate), QColor(255, 0, 0));
-    QVERIFY(w.lblBitrate->font().underline());
-    QCOMPARE(w.lblBitrate->cursor().shape(), Qt::PointingHandCursor);
+    ScriptedStation station;
+    station.chunks = {icyHeader("Rate FM", "", "", bitrate)};
+    session.start(station.address());
+    QTRY_VERIFY(session.get<QPushButton>("cmdStart")->isEnabled());
+    QCOMPARE(line->text(),
+             QStringLiteral("Bitrate: ") + QString::fromLatin1(bitrate) + QStringLiteral(" Kbps"));
     // The line is as wide as its text, and the whole text is clickable.
-    QVERIFY(w.lblBitrate->width() >=
-            w.lblBitrate->fontMetrics().horizontalAdvance(w.lblBitrate->text()));
+    QVERIFY(line->width() >= line->fontMetrics().horizontalAdvance(line->text()));
 
-    QTest::mouseClick(w.lblBitrate, Qt::LeftButton);
+    if (!warns) {
+        QCOMPARE(textColour(line), session.window->palette().color(QPalette::ButtonText));
+        QVERIFY(!line->font().underline());
+        QTest::mouseClick(line, Qt::LeftButton);
+        QCOMPARE(dialogs.messages.size(), 0);
+        return;
+    }
+    QCOMPARE(textColour(line), QColor(255, 0, 0));
+    QVERIFY(line->font().underline());
+    QCOMPARE(line->cursor().shape(), Qt::PointingHandCursor);
+
+    QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(line->width() - 2, line->height() / 2));
     QCOMPARE(dialogs.messages.size(), 1);
     QCOMPARE(dialogs.messages[0].icon, MessageIcon::Information);
     QCOMPARE(dialogs.messages[0].buttons, MessageButtons::Ok);
@@ -389,112 +384,92 @@ void tst_MainWindow::bitrateWarning()
     QCOMPARE(dialogs.messages[0].text, BitrateWarningText);
 
     // A press that leaves the line before the release is no click.
-    QTest::mousePress(w.lblBitrate, Qt::LeftButton);
-    QTest::mouseRelease(w.lblBitrate, Qt::LeftButton, {}, QPoint(-5, -5));
-    QCOMPARE(dialogs.messages.size(), 1);
-
-    w.lblBitrate->setText(QStringLiteral("Bitrate: 60 Kbps"));
-    w.setBitrateWarning(false);
-    QCOMPARE(textColour(w.lblBitrate), w.palette().color(QPalette::ButtonText));
-    QVERIFY(!w.lblBitrate->font().underline());
-    QTest::mouseClick(w.lblBitrate, Qt::LeftButton);
+    QTest::mousePress(line, Qt::LeftButton);
+    QTest::mouseRelease(line, Qt::LeftButton, {}, QPoint(-5, -5));
     QCOMPARE(dialogs.messages.size(), 1);
 }
 
-void tst_MainWindow::findLink()
+void MainWindowTest::findLink()
 {
-    frmMain &w = *m_window;
+    auto *find = get<ClickableLabel>("lblFind");
     const QColor dark(0, 0, 192);
     const QColor bright(0, 0, 255);
 
-    QTest::mouseMove(w.lblFind);
-    QTRY_COMPARE(textColour(w.lblFind), bright);
+    QTest::mouseMove(find);
+    QTRY_COMPARE(textColour(find), bright);
 
     // Leaving it for a neighbouring control or the banner keeps it bright.
-    QTest::mouseMove(w.lblFullUrl);
-    QTest::mouseMove(w.txtURL);
-    QTest::mouseMove(w.imgTop);
-    QCOMPARE(textColour(w.lblFind), bright);
+    QTest::mouseMove(get<QLabel>("lblFullUrl"));
+    QTest::mouseMove(get<QLineEdit>("txtURL"));
+    QTest::mouseMove(get<QLabel>("imgTop"));
+    QCOMPARE(textColour(find), bright);
 
     // The window's own background turns it dark again.
-    QTest::mouseMove(&w, QPoint(3, 300));
-    QTRY_COMPARE(textColour(w.lblFind), dark);
+    QTest::mouseMove(m_window.get(), QPoint(3, 300));
+    QTRY_COMPARE(textColour(find), dark);
 
-    QTest::mouseClick(w.lblFind, Qt::LeftButton);
+    QTest::mouseClick(find, Qt::LeftButton);
     QCOMPARE(m_test->shell.documents, QStringList{Links::stationDirectory()});
 }
 
-void tst_MainWindow::recentListFocusRunsFollower()
+void MainWindowTest::recentListFocusRunsFollower()
 {
     frmMain &w = *m_window;
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto *list = get<QComboBox>("cmbRecent");
+    auto *follower = get<QTimer>("tmrRecent");
 
-    w.cmbRecent->setFocus(Qt::TabFocusReason);
-    QVERIFY(w.tmrRecent()->isActive());
+    list->setFocus(Qt::TabFocusReason);
+    QVERIFY(follower->isActive());
 
     // The open drop-down list still counts as the list having the focus.
-    w.cmbRecent->showPopup();
+    list->showPopup();
     QTest::qWait(50);
-    QVERIFY(w.tmrRecent()->isActive());
-    w.cmbRecent->hidePopup();
-    QVERIFY(w.tmrRecent()->isActive());
+    QVERIFY(follower->isActive());
+    list->hidePopup();
+    QVERIFY(follower->isActive());
 
-    w.txtURL->setFocus(Qt::TabFocusReason);
-    QVERIFY(!w.tmrRecent()->isActive());
+    get<QLineEdit>("txtURL")->setFocus(Qt::TabFocusReason);
+    QVERIFY(!follower->isActive());
 }
 
-void tst_MainWindow::stationTextsArePlain_data()
-{
-    QTest::addColumn<QString>("name");
-    for (const char *name :
-         {"lblServerName", "lblGenre", "lblURL", "lblBitrate", "lblStatus", "lblWelcome"})
-        QTest::newRow(name) << QString::fromLatin1(name);
-}
-
-void tst_MainWindow::stationTextsArePlain()
-{
-    QFETCH(QString, name);
-    auto *label = m_window->findChild<QLabel *>(name);
-    QVERIFY(label);
-
-    // A station calling itself "<b>x</b>" shows exactly that, tags and all.
-    const QString markup = QStringLiteral("<b>x</b><img src=\"/etc/passwd\">");
-    label->setWordWrap(false);
-    label->setText(markup);
-    QVERIFY(label->sizeHint().width() >= label->fontMetrics().horizontalAdvance(markup));
-}
-
-void tst_MainWindow::unload_data()
+void MainWindowTest::unload_data()
 {
     QTest::addColumn<bool>("byExitButton");
     QTest::newRow("Exit button") << true;
     QTest::newRow("close box") << false;
 }
 
-void tst_MainWindow::unload()
+void MainWindowTest::unload()
 {
     QFETCH(bool, byExitButton);
-    frmMain &w = *m_window;
+    MainWindowSession session;
+    frmMain &w = *session.window;
     QSignalSpy unloaded(&w, &frmMain::unloaded);
 
-    // Closing during a stream: the buffer file is closed, nothing is asked.
-    QTemporaryDir bufferFolder;
-    QVERIFY(w.state().BufferFile.openFirst(bufferFolder.path() + QLatin1Char('/')));
-    w.DisableControls();
-    w.tmrMain()->start();
+    // Closing during a stream: the connection and the buffer file are closed,
+    // nothing is asked.
+    ScriptedStation station;
+    station.chunks = {icyHeader("Unload FM", "", "", "32"), audioBytes(4096)};
+    session.start(station.address());
+    QTRY_COMPARE(session.allBufferBytes().size(), 4096);
+    session.handOffTimer()->start();
+    QVERIFY(!session.openBufferFiles().isEmpty());
 
     if (byExitButton)
-        QTest::mouseClick(w.cmdExit, Qt::LeftButton);
+        QTest::mouseClick(session.get<QPushButton>("cmdExit"), Qt::LeftButton);
     else
         QVERIFY(w.close());
 
     QCOMPARE(unloaded.count(), 1);
     QVERIFY(!w.isVisible());
-    QVERIFY(!w.state().BufferFile.isOpen());
-    QVERIFY(!w.tmrMain()->isActive());
-    QCOMPARE(m_test->dialogs.messages.size(), 0);
+    QVERIFY(session.openBufferFiles().isEmpty());
+    QVERIFY(!session.handOffTimer()->isActive());
+    QVERIFY(!session.get<QTimer>("tmrRecent")->isActive());
+    QTRY_COMPARE(station.findChild<QTcpSocket *>()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(session.services.dialogs.messages.size(), 0);
 }
 
-QTEST_MAIN(tst_MainWindow)
+QTEST_MAIN(MainWindowTest)
 #include "tst_mainwindow.moc"

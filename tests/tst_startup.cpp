@@ -2,15 +2,18 @@
 // out of sight and opens the main window; without it, it names the missing
 // file and lets the user leave or go on.
 
-#include "TestSupport.h"
-#include "ui/Links.h"
-#include "ui/frmStart.h"
+#include "ScriptedStation.h"
+#include "TestServices.h"
+#include "WindowControls.h"
 #include "net/SocketModule.h"
 #include "ui/ClickableLabel.h"
+#include "ui/Links.h"
 #include "ui/frmMain.h"
+#include "ui/frmStart.h"
 
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -41,9 +44,24 @@ protected:
     }
 };
 
+// Chooses a game folder in the main window and starts a stream from a
+// scripted station: true when the station was asked for its stream.
+bool streams(frmMain &window, TestServices &test)
+{
+    QTemporaryDir root;
+    const QString gameFolder = root.path() + QStringLiteral("/mp3/");
+    writeFile(gameFolder + QStringLiteral("MP3Report.txt"), "report");
+    test.dialogs.folders = {gameFolder};
+    control<QPushButton>(window, "cmdGTAfolder")->click();
+    ScriptedStation station;
+    control<QLineEdit>(window, "txtURL")->setText(station.address());
+    control<QPushButton>(window, "cmdStart")->click();
+    return QTest::qWaitFor([&station] { return !station.request().isEmpty(); }, 2000);
+}
+
 } // namespace
 
-class tst_Startup : public QObject
+class StartupTest : public QObject
 {
     Q_OBJECT
 
@@ -57,9 +75,8 @@ private slots:
     void websiteLink();
 };
 
-void tst_Startup::moduleFoundOpensMainWindow()
+void StartupTest::moduleFoundOpensMainWindow()
 {
-    TemporarySettingsLocation settings;
     TestServices test;
     ShowRecorder recorder;
     int ended = 0;
@@ -72,8 +89,10 @@ void tst_Startup::moduleFoundOpensMainWindow()
     QVERIFY(main);
     QVERIFY(main->isVisible());
     QVERIFY(!main->isModal());
-    QVERIFY(main->socket());
     QVERIFY(sameCentre(main->geometry().center(), main->screen()->availableGeometry().center()));
+
+    // The main window has the socket component.
+    QVERIFY(streams(*main, test));
 
     // Unloading the main window ends the program, once.
     QCOMPARE(ended, 0);
@@ -82,7 +101,7 @@ void tst_Startup::moduleFoundOpensMainWindow()
     QVERIFY(!recorder.shown.contains(QLatin1String("frmStart")));
 }
 
-void tst_Startup::moduleMissingNamesIt_data()
+void StartupTest::moduleMissingNamesIt_data()
 {
     QTest::addColumn<QString>("folderName");
     QTest::addColumn<bool>("folderAtModulePath");
@@ -97,12 +116,11 @@ void tst_Startup::moduleMissingNamesIt_data()
         << false;
 }
 
-void tst_Startup::moduleMissingNamesIt()
+void StartupTest::moduleMissingNamesIt()
 {
     QFETCH(QString, folderName);
     QFETCH(bool, folderAtModulePath);
 
-    TemporarySettingsLocation settings;
     TestServices test;
     QTemporaryDir root;
     const QString folder = root.path() + QLatin1Char('/') + folderName;
@@ -135,7 +153,7 @@ void tst_Startup::moduleMissingNamesIt()
     QCOMPARE(ended, 0);
 }
 
-void tst_Startup::exitEndsProgram_data()
+void StartupTest::exitEndsProgram_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("Exit button") << "click";
@@ -144,11 +162,10 @@ void tst_Startup::exitEndsProgram_data()
     QTest::newRow("close box") << "close";
 }
 
-void tst_Startup::exitEndsProgram()
+void StartupTest::exitEndsProgram()
 {
     QFETCH(QString, how);
 
-    TemporarySettingsLocation settings;
     TestServices test;
     QTemporaryDir emptyFolder;
     int ended = 0;
@@ -172,9 +189,8 @@ void tst_Startup::exitEndsProgram()
     QVERIFY(!start.isVisible());
 }
 
-void tst_Startup::ignoreOpensMainWindow()
+void StartupTest::ignoreOpensMainWindow()
 {
-    TemporarySettingsLocation settings;
     TestServices test;
     QTemporaryDir emptyFolder;
     int ended = 0;
@@ -187,16 +203,20 @@ void tst_Startup::ignoreOpensMainWindow()
     frmMain *main = start.mainWindow();
     QVERIFY(main);
     QVERIFY(main->isVisible());
-    QVERIFY(!main->socket());
     QCOMPARE(ended, 0);
+
+    // Without the socket component a start says so instead of connecting.
+    test.dialogs.messages.clear();
+    QVERIFY(!streams(*main, test));
+    QVERIFY(!test.dialogs.messages.isEmpty());
+    QVERIFY(test.dialogs.messages.last().text.contains(SocketModule::pathIn(emptyFolder.path())));
 
     main->close();
     QCOMPARE(ended, 1);
 }
 
-void tst_Startup::websiteLink()
+void StartupTest::websiteLink()
 {
-    TemporarySettingsLocation settings;
     TestServices test;
     QTemporaryDir emptyFolder;
     frmStart start(test.services(emptyFolder.path()), [] {});
@@ -222,5 +242,5 @@ void tst_Startup::websiteLink()
     QVERIFY(start.isVisible());
 }
 
-QTEST_MAIN(tst_Startup)
+QTEST_MAIN(StartupTest)
 #include "tst_startup.moc"

@@ -191,6 +191,9 @@ void frmMain::buildControls()
     lblFind = place(new ClickableLabel(this), "lblFind", Twips::rect(2880, 2160, 435, 195));
     lblFind->setText(QStringLiteral("Find..."));
     lblFind->makeLink();
+    // The link grows to its text where the font is wider than the design's
+    // box, as it is with the sans serif fonts Linux has.
+    lblFind->resize(qMax(lblFind->width(), lblFind->sizeHint().width()), lblFind->height());
     connect(lblFind, &ClickableLabel::clicked, this, &frmMain::lblFind_Click);
 
     lblTemporary = place(new QLabel(QStringLiteral("Temporary files location:"), this),

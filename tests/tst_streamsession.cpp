@@ -1,0 +1,466 @@
+// The station session without a window, against scripted stations on
+// 127.0.0.1: the request, the response in any split, buffer files rotating
+// and numbered, refusals, the end of a connection, failures, and stations
+// that misbehave. Every case ends with a clear report, the files already
+// written intact, and no crash or hang.
+
+#include "ScriptedStation.h"
+#include "TestFiles.h"
+#include "net/SocketModule.h"
+#include "stream/StreamSession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/socket.h>
+
+namespace {
+
+QList<QByteArray> cut(const QByteArray &bytes, const QList<qsizetype> &sizes)
+{
+    QList<QByteArray> chunks;
+    qsizetype at = 0;
+    for (qsizetype size : sizes) {
+        chunks << bytes.mid(at, size);
+        at += size;
+    }
+    if (at < bytes.size())
+        chunks << bytes.mid(at);
+    return chunks;
+}
+
+QByteArray noiseBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(42);
+    for (char &c : bytes)
+        c = char(generator.bounded(256));
+    return bytes;
+}
+
+// A session with the built socket component, writing into a temporary
+// buffer folder, with what it reported recorded.
+struct SessionUnderTest
+{
+    SessionUnderTest()
+        : session(SocketModule::create(QStringLiteral(TAVRIX_COMPONENT_DIR), &loadError))
+    {
+        QObject::connect(&session, &StreamSession::headersRead,
+                         [this](const StationHeaders &read) { headers << read; });
+        QObject::connect(&session, &StreamSession::progress, [this](qint64 bytes, qint64 fileSize) {
+            lastProgress = bytes;
+            fileSizeBytes = fileSize;
+        });
+        QObject::connect(&session, &StreamSession::stopped,
+                         [this](const SessionStop &stop) { stops << stop; });
+        QObject::connect(&session, &StreamSession::socketErrorMessage,
+                         [this](const QString &text) { socketMessages << text; });
+    }
+
+    // Starts a session with `address` ("host:port[/path]") and files of
+    // `fileSizeKB` KB.
+    void start(const QString &address, qint32 fileSizeKB = 128)
+    {
+        const StationAddressParse parsed = parseStationAddress(address);
+        QVERIFY(parsed.address);
+        session.start(*parsed.address, folder(), fileSizeKB);
+    }
+
+    QString folder() const { return root.path() + QLatin1Char('/'); }
+    QStringList bufferFiles() const
+    {
+        return QDir(root.path()).entryList({QStringLiteral("*.mp3")}, QDir::Files, QDir::Name);
+    }
+    QByteArray allBufferBytes() const
+    {
+        QByteArray all;
+        for (const QString &name : bufferFiles())
+            all += readFile(folder() + name);
+        return all;
+    }
+
+    QTemporaryDir root;
+    QString loadError;
+    StreamSession session;
+    QList<StationHeaders> headers;
+    QList<SessionStop> stops;
+    QStringList socketMessages;
+    qint64 lastProgress = -1;
+    qint64 fileSizeBytes = 0;
+};
+
+QString closedText(const ScriptedStation &station)
+{
+    return QStringLiteral("The station ") + station.address() +
+           QStringLiteral(" closed the connection.");
+}
+
+} // namespace
+
+class StreamSessionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void requestAsked_data();
+    void requestAsked();
+    void responseInAnySplit_data();
+    void responseInAnySplit();
+    void bufferFilesRotateAndContinueNumbering();
+    void refusals_data();
+    void refusals();
+    void endOfConnection();
+    void connectionFailure_data();
+    void connectionFailure();
+    void oneByteEveryTenthOfASecond();
+    void closedInTheHeaderBlock();
+    void resetInTheAudio();
+    void diskFull();
+    void bufferFolderRemoved();
+};
+
+void StreamSessionTest::requestAsked_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QByteArray>("request");
+    QTest::newRow("no path") << QString() << QByteArray("GET / HTTP/1.0\r\n\r\n");
+    QTest::newRow("path") << QStringLiteral("/stream")
+                          << QByteArray("GET /stream HTTP/1.0\r\n\r\n");
+}
+
+void StreamSessionTest::requestAsked()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QByteArray, request);
+    SessionUnderTest test;
+    QVERIFY2(test.session.hasSocket(), qPrintable(test.loadError));
+    ScriptedStation station;
+    test.start(QStringLiteral("http://") + station.address() + suffix);
+    QVERIFY(test.session.isStreaming());
+    QCOMPARE(test.session.stationUrl(), station.address() + suffix);
+    QTRY_COMPARE(station.request(), request);
+    // The first buffer file is there from the connection on.
+    QVERIFY(QFileInfo::exists(test.folder() + QStringLiteral("000_strm.mp3")));
+    QVERIFY(test.stops.isEmpty());
+}
+
+void StreamSessionTest::responseInAnySplit_data()
+{
+    QTest::addColumn<QList<qsizetype>>("sizes");
+    const QByteArray header = icyHeader("Split FM", "Jazz", "http://split.example", "48");
+    const qsizetype status = header.indexOf('\n') + 1;
+    QList<qsizetype> bytewise(header.size() + 20, 1);
+    QTest::newRow("all at once") << QList<qsizetype>{};
+    QTest::newRow("status, headers, audio") << QList<qsizetype>{status, header.size() - status};
+    QTest::newRow("byte by byte") << bytewise;
+    QTest::newRow("headers with audio") << QList<qsizetype>{header.size() + 1000};
+    QTest::newRow("header block cut in a line") << QList<qsizetype>{status + 7, 30, 1, 1};
+    QTest::newRow("cut between CR and LF") << QList<qsizetype>{status - 1, header.size() - status};
+}
+
+void StreamSessionTest::responseInAnySplit()
+{
+    QFETCH(QList<qsizetype>, sizes);
+    const QByteArray audio = audioBytes(100 * 1024, 3);
+    const QByteArray response = icyHeader("Split FM", "Jazz", "http://split.example", "48") + audio;
+
+    SessionUnderTest test;
+    ScriptedStation station;
+    station.pauseMs = 1;
+    station.chunks = cut(response, sizes);
+    test.start(station.address()); // 128 KB: the whole audio fits into the first file
+
+    QTRY_COMPARE(test.allBufferBytes().size(), audio.size());
+    QCOMPARE(test.bufferFiles(), QStringList{QStringLiteral("000_strm.mp3")});
+    QCOMPARE(test.allBufferBytes(), audio);
+    QCOMPARE(test.headers.size(), 1);
+    QCOMPARE(test.headers[0].name, QStringLiteral("Split FM"));
+    QCOMPARE(test.headers[0].genre, QStringLiteral("Jazz"));
+    QCOMPARE(test.headers[0].url, QStringLiteral("http://split.example"));
+    QCOMPARE(test.headers[0].bitrate, QStringLiteral("48"));
+    QCOMPARE(test.lastProgress, audio.size());
+    QCOMPARE(test.fileSizeBytes, 128 * 1024);
+    QVERIFY(test.stops.isEmpty());
+}
+
+void StreamSessionTest::bufferFilesRotateAndContinueNumbering()
+{
+    const qint64 limit = 128 * 1024;
+    const QByteArray audio = audioBytes(6 * 50 * 1024, 9);
+    SessionUnderTest test;
+    ScriptedStation station;
+    station.pauseMs = 60;
+    station.chunks = QList<QByteArray>{icyHeader("Rotate", "", "", "32")} +
+                     cut(audio, {50 * 1024, 50 * 1024, 50 * 1024, 50 * 1024, 50 * 1024});
+    test.start(station.address());
+
+    QTRY_COMPARE(test.allBufferBytes().size(), audio.size());
+    QCOMPARE(test.allBufferBytes(), audio);
+    const QStringList files = test.bufferFiles();
+    QCOMPARE(files.first(), QStringLiteral("000_strm.mp3"));
+    QVERIFY2(files.size() >= 2, qPrintable(files.join(u' ')));
+    // Every finished file holds more than the size, and no more than the size
+    // plus the arrival that took it past (the station writes 50 KB at a time).
+    for (qsizetype i = 0; i + 1 < files.size(); ++i) {
+        const qint64 size = QFileInfo(test.folder() + files[i]).size();
+        QVERIFY2(size > limit && size < limit + 2 * 50 * 1024, qPrintable(files[i]));
+    }
+    QCOMPARE(test.folder() + files.last(), test.session.bufferFile().fileName());
+    const quint32 counterAfterFirst = test.session.bufferFile().counter();
+    QCOMPARE(files.last(), BufferFileWriter::fileNameFor(counterAfterFirst));
+    // The progress tells what the file written by the last arrival holds:
+    // the newest file, or the one before when that arrival completed it.
+    const qint64 newest = QFileInfo(test.folder() + files.last()).size();
+    QCOMPARE(test.lastProgress,
+             newest > 0 ? newest : QFileInfo(test.folder() + files[files.size() - 2]).size());
+
+    // Cancel, then a second session in an emptied folder: it begins with 000
+    // again and goes on with the counter of the first.
+    test.session.cancel();
+    QVERIFY(!test.session.isStreaming());
+    QVERIFY(!test.session.bufferFile().isOpen());
+    for (const QString &name : files)
+        QVERIFY(QFile::remove(test.folder() + name));
+    station.chunks = QList<QByteArray>{icyHeader("Rotate", "", "", "32")} +
+                     cut(audio.left(150 * 1024), {50 * 1024, 50 * 1024});
+    test.start(station.address());
+    QTRY_COMPARE(test.bufferFiles(),
+                 (QStringList{QStringLiteral("000_strm.mp3"),
+                              BufferFileWriter::fileNameFor(counterAfterFirst + 1)}));
+    QTRY_COMPARE(test.allBufferBytes(), audio.left(150 * 1024));
+}
+
+void StreamSessionTest::refusals_data()
+{
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    const auto inTwo = [](const QByteArray &response) { return cut(response, {1000, 30000}); };
+    QTest::newRow("not found") << inTwo("HTTP/1.0 404 Not Found\r\n\r\n");
+    QTest::newRow("web page") << inTwo(
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body>Hi</body></html>");
+    QTest::newRow("200 elsewhere") << inTwo("HTTP 200 OK\r\nicy-name:x\r\n\r\n");
+    QByteArray garbage = audioBytes(70 * 1024, 17);
+    garbage.replace('\n', 'x');
+    QTest::newRow("garbage") << inTwo(garbage);
+    QTest::newRow("header over the cap")
+        << inTwo("ICY 200 OK\r\nicy-name:" + QByteArray(70 * 1024, 'n') + "\r\n\r\n");
+
+    // Random bytes where the response or its header block should be.
+    QByteArray noise = noiseBytes(200 * 1024);
+    noise.replace("\r\n\r\n", "xxxx");
+    noise.replace("\n\n", "xx");
+    noise.replace("\n\r\n", "xxx");
+    QTest::newRow("random bytes instead of a response")
+        << QList<QByteArray>{noise.left(100 * 1024), noise.mid(100 * 1024)};
+    QTest::newRow("random bytes instead of the header block")
+        << QList<QByteArray>{"ICY 200 OK\r\n", noise.left(100 * 1024), noise.mid(100 * 1024)};
+
+    // One header line of a megabyte, in 64 KB pieces.
+    QList<QByteArray> megabyteLine{"ICY 200 OK\r\nicy-name:"};
+    for (int i = 0; i < 16; ++i)
+        megabyteLine << QByteArray(64 * 1024, 'n');
+    megabyteLine << "\r\n\r\n";
+    QTest::newRow("megabyte header line") << megabyteLine;
+}
+
+void StreamSessionTest::refusals()
+{
+    QFETCH(QList<QByteArray>, chunks);
+    SessionUnderTest test;
+    ScriptedStation station;
+    station.pauseMs = 1;
+    station.chunks = chunks;
+    test.start(station.address());
+
+    QTRY_COMPARE(test.stops.size(), 1);
+    QCOMPARE(test.stops[0].reason, SessionStop::Reason::Refused);
+    QCOMPARE(test.stops[0].message, QStringLiteral("Server is unavailable."));
+    QCOMPARE(test.stops[0].status,
+             QStringLiteral("Could not connect to ") + station.address() + QStringLiteral("."));
+    QVERIFY(test.headers.isEmpty());
+    QVERIFY(!test.session.isStreaming());
+    QVERIFY(!test.session.bufferFile().isOpen());
+    QCOMPARE(test.bufferFiles(), QStringList{QStringLiteral("000_strm.mp3")});
+    QCOMPARE(QFileInfo(test.folder() + QStringLiteral("000_strm.mp3")).size(), 0);
+    // Whatever else the station sends changes nothing.
+    QTest::qWait(50);
+    QCOMPARE(test.stops.size(), 1);
+    QCOMPARE(test.allBufferBytes(), QByteArray());
+}
+
+void StreamSessionTest::endOfConnection()
+{
+    const QByteArray audio = audioBytes(20 * 1024);
+    SessionUnderTest test;
+    ScriptedStation station;
+    station.chunks = {icyHeader("Closing FM", "Pop", "", "64"), audio};
+    station.closeAfterChunks = true;
+    test.start(station.address());
+
+    QTRY_COMPARE(test.stops.size(), 1);
+    QCOMPARE(test.stops[0].reason, SessionStop::Reason::Closed);
+    QCOMPARE(test.stops[0].status, closedText(station));
+    QVERIFY(test.stops[0].message.isEmpty());
+    QCOMPARE(test.allBufferBytes(), audio);
+    QVERIFY(!test.session.bufferFile().isOpen());
+    QVERIFY(test.socketMessages.isEmpty());
+    // The session stays until it is cancelled.
+    QVERIFY(test.session.isStreaming());
+    test.session.cancel();
+    QVERIFY(!test.session.isStreaming());
+}
+
+void StreamSessionTest::connectionFailure_data()
+{
+    QTest::addColumn<QString>("address");
+    quint16 closedPort;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        closedPort = probe.serverPort();
+    }
+    QTest::newRow("nothing listens") << QStringLiteral("127.0.0.1:") + QString::number(closedPort);
+    // A name with an empty label is refused by the resolver itself, without
+    // asking any name server.
+    QTest::newRow("host that does not resolve") << QStringLiteral("no..such..host:8000");
+}
+
+void StreamSessionTest::connectionFailure()
+{
+    QFETCH(QString, address);
+    SessionUnderTest test;
+    test.start(address);
+
+    QTRY_COMPARE(test.stops.size(), 1);
+    QCOMPARE(test.stops[0].reason, SessionStop::Reason::Failed);
+    QCOMPARE(test.stops[0].status,
+             QStringLiteral("The connection to ") + address + QStringLiteral(" failed."));
+    QVERIFY(test.stops[0].message.isEmpty());
+    // The component's own message tells what went wrong.
+    QCOMPARE(test.socketMessages.size(), 1);
+    QVERIFY(!test.socketMessages[0].isEmpty());
+    QVERIFY(test.bufferFiles().isEmpty());
+    QVERIFY(test.session.isStreaming());
+    test.session.cancel();
+    QVERIFY(!test.session.isStreaming());
+}
+
+void StreamSessionTest::oneByteEveryTenthOfASecond()
+{
+    const QByteArray header = "ICY 200 OK\r\nicy-name:Slow\r\nicy-br:8\r\n\r\n";
+    SessionUnderTest test;
+    ScriptedStation station;
+    station.pauseMs = 100;
+    for (char c : header)
+        station.chunks << QByteArray(1, c);
+    station.chunks << audioBytes(100);
+    test.start(station.address());
+
+    // Half-way through, nothing has been read yet.
+    QTest::qWait(1500);
+    QVERIFY(test.headers.isEmpty());
+    QVERIFY(test.stops.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(test.headers.size(), 1, 10000);
+    QCOMPARE(test.headers[0].name, QStringLiteral("Slow"));
+    QTRY_COMPARE(test.allBufferBytes(), audioBytes(100));
+    QVERIFY(test.stops.isEmpty());
+}
+
+void StreamSessionTest::closedInTheHeaderBlock()
+{
+    SessionUnderTest test;
+    ScriptedStation station;
+    station.chunks = {QByteArray("ICY 200 OK\r\nicy-name:Half\r\nicy-ge")};
+    station.closeAfterChunks = true;
+    test.start(station.address());
+
+    QTRY_COMPARE(test.stops.size(), 1);
+    QCOMPARE(test.stops[0].reason, SessionStop::Reason::Closed);
+    QCOMPARE(test.stops[0].status, closedText(station));
+    QVERIFY(test.headers.isEmpty());
+    QCOMPARE(test.bufferFiles(), QStringList{QStringLiteral("000_strm.mp3")});
+    QCOMPARE(QFileInfo(test.folder() + QStringLiteral("000_strm.mp3")).size(), 0);
+    QVERIFY(!test.session.bufferFile().isOpen());
+}
+
+void StreamSessionTest::resetInTheAudio()
+{
+    const QByteArray audio = audioBytes(60 * 1024, 5);
+    SessionUnderTest test;
+    ScriptedStation station;
+    station.chunks = {icyHeader("Reset FM", "", "", "32"), audio};
+    test.start(station.address());
+    QTRY_COMPARE(test.allBufferBytes(), audio);
+
+    // Abort with a zero linger time: the peer sees a reset, not a close.
+    auto *client = station.findChild<QTcpSocket *>();
+    QVERIFY(client);
+    const linger resetAtOnce{1, 0};
+    QCOMPARE(::setsockopt(int(client->socketDescriptor()), SOL_SOCKET, SO_LINGER, &resetAtOnce,
+                          sizeof resetAtOnce),
+             0);
+    client->abort();
+
+    QTRY_COMPARE(test.stops.size(), 1);
+    QVERIFY(test.stops[0].reason == SessionStop::Reason::Closed ||
+            test.stops[0].reason == SessionStop::Reason::Failed);
+    QCOMPARE(test.allBufferBytes(), audio);
+    QVERIFY(!test.session.bufferFile().isOpen());
+}
+
+void StreamSessionTest::diskFull()
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        QSKIP("This system has no /dev/full to stand for a full disk.");
+    const QByteArray first = audioBytes(140 * 1024, 1);
+    SessionUnderTest test;
+    ScriptedStation station;
+    station.chunks = {icyHeader("Full", "", "", "32"), first.left(10 * 1024)};
+    test.start(station.address());
+    QTRY_COMPARE(test.allBufferBytes().size(), 10 * 1024);
+
+    // The next buffer file lands on a device that is always full.
+    const QString next = test.folder() + QStringLiteral("001_strm.mp3");
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), next));
+    station.send(first.mid(10 * 1024));
+    QTRY_COMPARE(test.session.bufferFile().fileName(), next);
+    station.send(audioBytes(4096));
+
+    QTRY_COMPARE(test.stops.size(), 1);
+    QCOMPARE(test.stops[0].reason, SessionStop::Reason::FileError);
+    QCOMPARE(test.stops[0].status,
+             QStringLiteral("Buffering stopped: a buffer file could not be written."));
+    const QString text = test.stops[0].message;
+    QVERIFY2(text.contains(next), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("No space left on device")), qPrintable(text));
+    QCOMPARE(readFile(test.folder() + QStringLiteral("000_strm.mp3")), first);
+    QVERIFY(!test.session.bufferFile().isOpen());
+    // The connection is closed: nothing more is reported.
+    station.send(audioBytes(4096));
+    QTest::qWait(50);
+    QCOMPARE(test.stops.size(), 1);
+}
+
+void StreamSessionTest::bufferFolderRemoved()
+{
+    SessionUnderTest test;
+    ScriptedStation station;
+    station.chunks = {icyHeader("Vanishing", "", "", "32"), audioBytes(10 * 1024)};
+    test.start(station.address());
+    QTRY_COMPARE(test.allBufferBytes().size(), 10 * 1024);
+
+    QVERIFY(QDir(test.root.path()).removeRecursively());
+    station.send(audioBytes(130 * 1024));
+
+    QTRY_COMPARE(test.stops.size(), 1);
+    QCOMPARE(test.stops[0].reason, SessionStop::Reason::FileError);
+    const QString text = test.stops[0].message;
+    QVERIFY2(text.contains(test.folder() + QStringLiteral("001_strm.mp3")), qPrintable(text));
+    QVERIFY(!test.session.bufferFile().isOpen());
+}
+
+QTEST_GUILESS_MAIN(StreamSessionTest)
+#include "tst_streamsession.moc"
