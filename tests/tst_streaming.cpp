@@ -50,7 +50,6 @@ private slots:
     void stationShown();
     void bufferModeSetsFileSize_data();
     void bufferModeSetsFileSize();
-    void newSessionStartsAtTheFirstFile();
     void refusal();
     void endOfConnection();
     void connectionFailure();
@@ -128,30 +127,6 @@ void StreamingTest::bufferModeSetsFileSize()
     const int expected = qRound(64.0 / fileSizeKB * 446.0);
     QTRY_COMPARE(bar->width(), expected);
     QTRY_VERIFY(statusText(session).endsWith(QStringLiteral(" [ 64 KB ]")));
-}
-
-void StreamingTest::newSessionStartsAtTheFirstFile()
-{
-    const QByteArray audio = audioBytes(3 * 50 * 1024, 9);
-    MainWindowSession session;
-    session.useCustomSize(0);
-    ScriptedStation station;
-    station.pauseMs = 30;
-    station.chunks = {icyHeader("Rotate", "", "", "32"), audio.left(100 * 1024),
-                      audio.mid(100 * 1024)};
-    session.start(station.address());
-    QTRY_COMPARE(session.bufferFiles(),
-                 (QStringList{QStringLiteral("000_strm.mp3"), QStringLiteral("001_strm.mp3")}));
-    QTRY_COMPARE(session.allBufferBytes(), audio);
-    cancelToIdle(session);
-
-    // The second start empties the folder, begins with 000 again and goes on
-    // numbering after the first session's files.
-    session.start(station.address());
-    QTRY_COMPARE(session.bufferFiles(),
-                 (QStringList{QStringLiteral("000_strm.mp3"), QStringLiteral("002_strm.mp3")}));
-    QTRY_COMPARE(session.allBufferBytes(), audio);
-    cancelToIdle(session);
 }
 
 void StreamingTest::refusal()
