@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,25 +17,34 @@ MainWindowSession::MainWindowSession(const QString &componentFolder)
     QDir().mkpath(bufferFolder);
     window = std::make_unique<frmMain>(services.services(componentFolder));
     services.dialogs.folders.push_back(gameFolder);
-    window->cmdGTAfolder_Click();
+    get<QPushButton>("cmdGTAfolder")->click();
     services.dialogs.folders.push_back(bufferFolder);
-    window->cmdTemporary_Click();
+    get<QPushButton>("cmdTemporary")->click();
     services.dialogs.messages.clear();
     window->show();
 }
 
+QTimer *MainWindowSession::handOffTimer() const
+{
+    return get<QTimer>("tmrMain");
+}
+
 void MainWindowSession::start(const QString &address)
 {
-    window->txtURL->setText(address);
-    QTest::mouseClick(window->cmdStart, Qt::LeftButton);
-    window->tmrMain()->stop();
+    get<QLineEdit>("txtURL")->setText(address);
+    clickStart();
+    handOffTimer()->stop();
+}
+
+void MainWindowSession::clickStart()
+{
+    QTest::mouseClick(get<QPushButton>("cmdStart"), Qt::LeftButton);
 }
 
 void MainWindowSession::useCustomSize(int item)
 {
-    window->optCustom->setChecked(true);
-    window->optCustom_Click();
-    window->cmbBuffer->setCurrentIndex(item);
+    QTest::mouseClick(get<QRadioButton>("optCustom"), Qt::LeftButton);
+    get<QComboBox>("cmbBuffer")->setCurrentIndex(item);
 }
 
 QStringList MainWindowSession::bufferFiles() const
@@ -48,6 +58,18 @@ QByteArray MainWindowSession::allBufferBytes() const
     for (const QString &name : bufferFiles())
         all += readFile(bufferFolder + name);
     return all;
+}
+
+QStringList MainWindowSession::openBufferFiles() const
+{
+    QStringList open;
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo &link : descriptors.entryInfoList(QDir::Files | QDir::System)) {
+        const QString target = link.symLinkTarget();
+        if (target.startsWith(bufferFolder))
+            open << target;
+    }
+    return open;
 }
 
 bool MainWindowSession::showedMessage(const QString &text) const

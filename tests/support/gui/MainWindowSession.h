@@ -1,18 +1,20 @@
 #pragma once
 
-#include "TestSupport.h"
+#include "TestServices.h"
+#include "WindowControls.h"
 #include "ui/frmMain.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
+class QTimer;
+
 // A main window with a game folder and a buffer folder chosen through its
 // buttons, shown, with its hand-off timer kept still so buffer files stay
 // where the stream wrote them.
 struct MainWindowSession
 {
-    TemporarySettingsLocation settings;
     QTemporaryDir root;
     TestServices services;
     QString gameFolder;
@@ -22,13 +24,24 @@ struct MainWindowSession
     explicit MainWindowSession(
         const QString &componentFolder = QStringLiteral(TAVRIX_COMPONENT_DIR));
 
+    // The window's control by its object name.
+    template <typename Control> Control *get(const char *name) const
+    {
+        return control<Control>(*window, name);
+    }
+    QTimer *handOffTimer() const;
+
     // Types the address and clicks "Start Buffering"; the hand-off timer is
     // stopped again at once.
     void start(const QString &address);
+    // Clicks "Start Buffering" or "Cancel".
+    void clickStart();
     // Selects "Custom (use carefully)" and the size list's item.
     void useCustomSize(int item);
 
     QStringList bufferFiles() const;
     QByteArray allBufferBytes() const; // the buffer files joined in name order
+    // The files of the buffer folder this process holds open.
+    QStringList openBufferFiles() const;
     bool showedMessage(const QString &text) const;
 };
