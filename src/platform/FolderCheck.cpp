@@ -28,16 +28,16 @@ QString resolved(const QString &path)
 
 QString problem(const QString &folder)
 {
-    const QFileInfo info(folder);
+    // "file/" would not exist at all: the entry itself is looked at.
+    const QFileInfo info(QDir::cleanPath(folder));
     if (!info.exists())
-        return QStringLiteral("it does not exist");
+        return QStringLiteral("does not exist");
     if (!info.isDir())
-        return QStringLiteral("it is not a folder");
+        return QStringLiteral("is not a folder");
     // access() asks the kernel, which also knows read-only mounts and
     // access lists that the permission bits do not show.
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
-        return QStringLiteral("it cannot be written: ") +
-               QString::fromLocal8Bit(std::strerror(errno));
+        return QStringLiteral("cannot be written: ") + QString::fromLocal8Bit(std::strerror(errno));
     return {};
 }
 

@@ -7,9 +7,9 @@
 // (symbolic links and "..", followed), not by their spelling.
 namespace FolderCheck {
 
-// Empty when `folder` exists, is a folder and can be written into; else the
-// reason in words: "it does not exist", "it is not a folder", "it cannot be
-// written: Read-only file system" (the system's own text).
+// Empty when `folder` exists, is a folder and can be written into; else what
+// is wrong, to follow the folder's name: "does not exist", "is not a folder",
+// "cannot be written: Read-only file system" (the system's own text).
 QString problem(const QString &folder);
 
 // True when both paths lead to the same folder or one lies inside the other.

@@ -572,8 +572,8 @@ QString frmMain::bufferFolderProblem() const
     const QString problem = FolderCheck::problem(m_bufferPath);
     if (problem.isEmpty())
         return {};
-    return QStringLiteral("The buffer folder %1 cannot be used: %2. Please choose another "
-                          "folder for the temporary files.")
+    return QStringLiteral("The buffer folder %1 %2. Please choose another folder for the "
+                          "temporary files.")
         .arg(m_bufferPath, problem);
 }
 
@@ -582,8 +582,8 @@ QString frmMain::gameFolderProblem() const
     const QString problem = FolderCheck::problem(m_radioPath);
     if (problem.isEmpty())
         return {};
-    return QStringLiteral("The GTA MP3s folder %1 cannot be used: %2. Please fix it or choose "
-                          "the folder again.")
+    return QStringLiteral("The GTA MP3s folder %1 %2. Please fix it or choose the folder "
+                          "again.")
         .arg(m_radioPath, problem);
 }
 
@@ -646,7 +646,8 @@ void frmMain::cmdTemporary_Click()
     const QString problem = FolderCheck::problem(chosen);
     if (!problem.isEmpty()) {
         message(MessageIcon::Stop,
-                QStringLiteral("The folder %1 cannot hold the temporary files: %2.")
+                QStringLiteral("The folder %1 %2. Please choose another folder for the temporary "
+                               "files.")
                     .arg(chosen, problem));
         return;
     }
@@ -721,9 +722,9 @@ void frmMain::SaveSettings(bool tellFailure)
     const QString file = m_settings.fileName();
     const QString folder = QFileInfo(file).absolutePath();
     QString problem = FolderCheck::problem(folder);
-    problem = problem.isEmpty() ? QStringLiteral("the file cannot be written")
-                                : QStringLiteral("its folder ") + folder + QLatin1Char(' ') +
-                                      problem.mid(QStringLiteral("it ").size());
+    problem = problem.isEmpty()
+                  ? QStringLiteral("the file cannot be written")
+                  : QStringLiteral("its folder ") + folder + QLatin1Char(' ') + problem;
     const QString text = QStringLiteral("Tavrix cannot save its settings in %1: %2.\n\nThe "
                                         "folders and stations chosen now will be forgotten when "
                                         "Tavrix ends.")
