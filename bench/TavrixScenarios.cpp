@@ -131,7 +131,10 @@ class QuietShell final : public Shell
 {
 public:
     void OpenDocument(const QString &) override {}
-    void launchProgram(const QString &, const QString &) override {}
+    LaunchResult launchProgram(const QString &, const QString &) override
+    {
+        return {false, QStringLiteral("the bench starts no game")};
+    }
 };
 
 // The real file system; the hand-off's moves are recorded with the moved
@@ -148,16 +151,19 @@ public:
     };
 
     bool exists(const QString &path) const override { return m_disk.exists(path); }
-    bool remove(const QString &path) override { return m_disk.remove(path); }
-    bool move(const QString &from, const QString &to) override
+    bool remove(const QString &path, QString *error) override { return m_disk.remove(path, error); }
+    bool move(const QString &from, const QString &to, QString *error) override
     {
         const qint64 size = QFileInfo(from).size();
-        if (!m_disk.move(from, to))
+        if (!m_disk.move(from, to, error))
             return false;
         moves.push_back({from, to, size, nanosOf(CLOCK_MONOTONIC)});
         return true;
     }
-    bool copy(const QString &from, const QString &to) override { return m_disk.copy(from, to); }
+    bool copy(const QString &from, const QString &to, QString *error) override
+    {
+        return m_disk.copy(from, to, error);
+    }
 
     std::vector<Move> moves;
 

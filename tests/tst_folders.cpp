@@ -121,9 +121,12 @@ void FoldersTest::storedBufferFolderGone()
         stored.setBufferPath(gone);
     }
     frmMain window(services.services());
-    QCOMPARE(shown(window, "txtBufferPath"),
-             (services.location.cacheFolder() + QStringLiteral("/tavrix/")).toLower());
-    // The stored text stays until the user picks a folder.
+    // The stored folder is shown with its problem, not replaced behind the
+    // user's back; the stored text stays until the user picks a folder.
+    QCOMPARE(shown(window, "txtBufferPath"), gone.toLower());
+    QVERIFY2(
+        control<QLabel>(window, "lblStatus")->text().contains(QStringLiteral("does not exist")),
+        qPrintable(control<QLabel>(window, "lblStatus")->text()));
     window.close();
     QCOMPARE(Settings(services.location.configFile()).bufferPath(), gone);
 }

@@ -1,6 +1,7 @@
 #include "app/CommandLineOptions.h"
 #include "app/ProgramEntry.h"
 #include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 #include "ui/frmMain.h"
 #include "ui/frmStart.h"
 
@@ -42,6 +43,16 @@ int main(int argc, char *argv[])
             bringToFront(start.mainWindow());
         else if (start.isVisible())
             bringToFront(&start);
+    });
+
+    // Ended by the system, the terminal or Ctrl+C: the main window unloads as
+    // on "Exit" (session closed, settings saved) and the program ends.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&start] {
+        if (frmMain *window = start.mainWindow())
+            window->close();
+        else
+            QApplication::quit();
     });
     return QApplication::exec();
 }

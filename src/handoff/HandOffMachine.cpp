@@ -1,6 +1,9 @@
 #include "handoff/HandOffMachine.h"
 
 #include "platform/FileOperations.h"
+#include "platform/FolderCheck.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -20,13 +23,51 @@ void HandOffMachine::setFolders(const HandOffFolders &folders)
 
 void HandOffMachine::startSession(bool autoStartGame)
 {
-    m_showBufferingStatus = true;
+    m_showBufferingStatus = m_blockedReason.isEmpty();
     m_autoStartGame = autoStartGame;
+    m_announcing = true;
 }
 
 void HandOffMachine::endSession()
 {
     m_autoStartGame = false;
+}
+
+void HandOffMachine::streamEnded()
+{
+    m_announcing = false;
+}
+
+void HandOffMachine::status(const QString &text)
+{
+    if (m_announcing)
+        m_listener.setStatusText(text);
+}
+
+void HandOffMachine::block(const QString &target, const QString &why)
+{
+    // The failure stays in the status line: the stream's progress does not
+    // cover it while no file can reach the game.
+    const QString reason = QStringLiteral("Could not move %1 to %2: %3")
+                               .arg(m_slotBufferNames[size_t(m_slot)], target, why);
+    m_showBufferingStatus = false;
+    m_stage = Stage::WaitingForFile;
+    if (reason == m_blockedReason)
+        return;
+    m_blockedReason = reason;
+    status(reason);
+    m_listener.handOffBlocked(reason);
+}
+
+// Moves a buffer file to the game file `target`; a failure blocks the
+// hand-off with the system's reason.
+bool HandOffMachine::moveInto(const QString &from, const QString &target)
+{
+    QString error;
+    if (m_files.move(m_folders.bufferPath + from, target, &error))
+        return true;
+    block(target, error);
+    return false;
 }
 
 bool HandOffMachine::isFinishedBufferFile(const QString &name) const
@@ -43,13 +84,18 @@ void HandOffMachine::abandonMove()
 {
     // The buffer file stays where it is and the next cycle picks the oldest
     // finished file again, so nothing is lost. The slot stays due.
-    m_showBufferingStatus = true;
+    m_showBufferingStatus = m_blockedReason.isEmpty();
     m_stage = Stage::WaitingForFile;
 }
 
 void HandOffMachine::moved()
 {
     m_showBufferingStatus = true;
+    if (!m_blockedReason.isEmpty()) {
+        m_blockedReason.clear();
+        status(QStringLiteral("The game folder takes files again: hand-off resumed."));
+        m_listener.handOffResumed();
+    }
     if (m_autoStartGame) {
         m_stage = Stage::CountingDown;
         m_secondsLeft = CountdownSeconds;
@@ -71,13 +117,23 @@ void HandOffMachine::tick()
 
     switch (m_stage) {
     case Stage::WaitingForFile:
-        if (m_listing.count() > 1) {
-            m_showBufferingStatus = false;
+        // Without a game folder the files wait for one.
+        if (m_listing.count() > 1 && !gameFiles[p].isEmpty()) {
             m_slotBufferNames[p] = m_listing.names().first();
-            m_listener.setStatusText(QStringLiteral("Moving file ") +
-                                     m_slotBufferNames[p].toLower() + QStringLiteral(" to ") +
-                                     gameFiles[p].toLower() + QStringLiteral("..."));
+            // A game folder that is gone or cannot be written is named as
+            // such; the buffer files wait for it.
+            const QString folderProblem = FolderCheck::problem(QFileInfo(gameFiles[p]).path());
+            if (!folderProblem.isEmpty()) {
+                block(gameFiles[p], QStringLiteral("the game folder ") + folderProblem);
+                break;
+            }
             m_stage = Stage::ClearingGameFile;
+            // While blocked, the failure stays shown until a move succeeds.
+            if (!m_blockedReason.isEmpty())
+                break;
+            m_showBufferingStatus = false;
+            status(QStringLiteral("Moving file ") + m_slotBufferNames[p].toLower() +
+                   QStringLiteral(" to ") + gameFiles[p].toLower() + QStringLiteral("..."));
         }
         break;
     case Stage::ClearingGameFile:
@@ -95,10 +151,8 @@ void HandOffMachine::tick()
             break;
         }
         if (!m_files.exists(gameFiles[p])) {
-            if (!m_files.move(m_folders.bufferPath + m_slotBufferNames[p], gameFiles[p])) {
-                abandonMove();
+            if (!moveInto(m_slotBufferNames[p], gameFiles[p]))
                 break;
-            }
             // Both names of the report exist from the first hand-off on.
             if (!m_files.exists(gameFiles[1]))
                 m_files.copy(gameFiles[0], gameFiles[1]);
@@ -107,7 +161,7 @@ void HandOffMachine::tick()
         } else {
             // The game holds the old file open: this file goes under the
             // other name, and that slot stays due for the next file too.
-            m_listener.setStatusText(gameFiles[p] + QStringLiteral(" skipped, it was in use..."));
+            status(gameFiles[p] + QStringLiteral(" skipped, it was in use..."));
             m_skippedSlot = p;
             m_slot = 1 - p;
             if (m_files.exists(gameFiles[1 - p]))

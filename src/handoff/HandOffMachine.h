@@ -16,6 +16,13 @@ public:
     virtual void setWelcomeText(const QString &text) = 0;
     virtual bool autoStartChecked() const = 0;
     virtual void LaunchGame() = 0;
+    // A finished buffer file could not go into the game folder: `reason`
+    // names the file, where it was to go and why. Told when the failure
+    // first shows and again when its reason changes, whether or not the
+    // status line is being written; the hand-off retries every cycle.
+    virtual void handOffBlocked(const QString &reason) { Q_UNUSED(reason); }
+    // A file went into the game folder again after handOffBlocked().
+    virtual void handOffResumed() {}
 };
 
 // Where the hand-off takes files from and puts them.
@@ -49,6 +56,10 @@ public:
     void startSession(bool autoStartGame);
     // The session has ended: no launch is pending any more.
     void endSession();
+    // The stream has stopped while the session stays open: the files already
+    // written are still handed off, but the status line is left to the
+    // session's final word.
+    void streamEnded();
 
     void tick();
 
@@ -61,11 +72,16 @@ public:
     // progress then does not overwrite it.
     bool showsBufferingStatus() const { return m_showBufferingStatus; }
     bool autoStartPending() const { return m_autoStartGame; }
+    // The reason files cannot go into the game folder; empty while they can.
+    const QString &blockedReason() const { return m_blockedReason; }
 
 private:
     bool isFinishedBufferFile(const QString &name) const;
     void abandonMove();
     void moved();
+    void status(const QString &text);
+    void block(const QString &target, const QString &why);
+    bool moveInto(const QString &from, const QString &target);
 
     FileOperations &m_files;
     HandOffListener &m_listener;
@@ -78,4 +94,6 @@ private:
     int m_secondsLeft = 0;
     bool m_showBufferingStatus = true;
     bool m_autoStartGame = false;
+    bool m_announcing = true;
+    QString m_blockedReason;
 };

@@ -81,7 +81,9 @@ void Settings::setRecent(int slot, const QString &title, const QString &url)
     m_settings.setValue(recentUrlKey(slot), url);
 }
 
-void Settings::sync()
+bool Settings::sync()
 {
+    // QSettings tells a write it could not make only after it has tried.
     m_settings.sync();
+    return m_settings.status() != QSettings::AccessError;
 }

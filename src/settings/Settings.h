@@ -34,8 +34,10 @@ public:
     QString recentUrl(int slot) const;
     void setRecent(int slot, const QString &title, const QString &url);
 
-    // Writes pending changes to disk now.
-    void sync();
+    // Writes pending changes to disk now. Returns false when the file could
+    // not be written (its folder or the file itself refuses it); the values
+    // stay readable from this object for the rest of the run.
+    bool sync();
 
 private:
     QString text(const QString &key) const;

@@ -44,11 +44,18 @@ bool BufferFileWriter::append(QByteArrayView data, qint64 limitBytes)
         written += n;
     }
     if (written != data.size()) {
-        const QString reason =
-            written == 0
-                ? m_file.errorString()
-                : QStringLiteral("only %1 of %2 bytes written").arg(written).arg(data.size());
-        m_error = QStringLiteral("%1: %2").arg(m_file.fileName(), reason);
+        // A short write is followed by one that fails with the system's
+        // reason (a full disk shows as "No space left on device"); both are
+        // named, with what the file holds now.
+        const QString reason = m_file.error() != QFileDevice::NoError
+                                   ? m_file.errorString()
+                                   : QStringLiteral("the system wrote nothing");
+        m_error = QStringLiteral("%1: %2 (%3 of %4 bytes of this arrival written; the file "
+                                 "holds %5 bytes)")
+                      .arg(m_file.fileName(), reason)
+                      .arg(written)
+                      .arg(data.size())
+                      .arg(m_bytes + written);
         m_file.close();
         return false;
     }

@@ -3,6 +3,7 @@
 #include "handoff/GameFolder.h"
 #include "net/SocketModule.h"
 #include "platform/FileOperations.h"
+#include "platform/FolderCheck.h"
 #include "platform/Shell.h"
 #include "stream/StationAddress.h"
 #include "stream/StreamSession.h"
@@ -24,6 +25,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -70,6 +72,11 @@ void skipOnError(const std::function<void()> &step)
 const QString WelcomeText = QStringLiteral(
     "In order to replace the GTA III or ViceCity MP3 radio with live Internet radio, please "
     "configure the settings below and click the Start Streaming button at the bottom.");
+
+const QString FoldersOverlapText = QStringLiteral(
+    "The temporary files folder and the GTA MP3s folder must be separate: neither may be, "
+    "contain or lie inside the other, as Tavrix deletes the MP3 files of its temporary files "
+    "folder.\n\nTemporary files: %1\nGTA MP3s: %2");
 
 const QColor VersionGrey(138, 138, 138);
 const QColor WarningRed(255, 0, 0);
@@ -150,6 +157,10 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     connect(m_session, &StreamSession::stopped, this, &frmMain::sessionStopped);
     connect(m_session, &StreamSession::socketErrorMessage, this,
             [this](const QString &description) { message(MessageIcon::Stop, description); });
+
+    // The desktop session is ending: the program may be ended without its
+    // windows being closed.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { SaveSettings(false); });
 
     Form_Load();
 }
@@ -322,12 +333,14 @@ void frmMain::Form_Load()
     skipOnError([this] { UseDefaultBufferFolderIfNeeded(); });
     skipOnError([this] { LoadLastUsedStation(); });
     skipOnError([this] { setRadioPath(m_radioPath); });
+    skipOnError([this] { showFolderProblemsAtLoad(); });
 }
 
 void frmMain::Form_Unload()
 {
     m_session->cancel();
-    SaveRecentStations();
+    // The program may be ending on a signal: no message box holds it up.
+    SaveSettings(false);
     m_tmrMain->stop();
     m_tmrRecent->stop();
     if (m_about)
@@ -509,6 +522,13 @@ void frmMain::message(MessageIcon icon, const QString &text)
     m_services.dialogs->showMessage(this, icon, MessageButtons::Ok, QStringLiteral("Tavrix"), text);
 }
 
+// For reports that arrive inside a timer or socket handler: the message box's
+// own event loop then does not run inside that handler.
+void frmMain::messageLater(MessageIcon icon, const QString &text)
+{
+    QTimer::singleShot(0, this, [this, icon, text] { message(icon, text); });
+}
+
 // Folders and the recent list
 
 void frmMain::setRadioPath(const QString &folder)
@@ -538,7 +558,9 @@ void frmMain::LoadFolderSettings()
 
 void frmMain::UseDefaultBufferFolderIfNeeded()
 {
-    if (!m_bufferPath.isEmpty() && QFileInfo(m_bufferPath).isDir())
+    // A stored folder that cannot be used is shown as the problem it is, not
+    // replaced behind the user's back.
+    if (!m_bufferPath.isEmpty())
         return;
     // The default is not stored: it is worked out again at every start until
     // the user picks a folder. Only the last level is created.
@@ -548,12 +570,46 @@ void frmMain::UseDefaultBufferFolderIfNeeded()
     setBufferPath(folder);
 }
 
+QString frmMain::bufferFolderProblem() const
+{
+    const QString problem = FolderCheck::problem(m_bufferPath);
+    if (problem.isEmpty())
+        return {};
+    return QStringLiteral("The buffer folder %1 %2. Please choose another folder for the "
+                          "temporary files.")
+        .arg(m_bufferPath, problem);
+}
+
+QString frmMain::gameFolderProblem() const
+{
+    const QString problem = FolderCheck::problem(m_radioPath);
+    if (problem.isEmpty())
+        return {};
+    return QStringLiteral("The GTA MP3s folder %1 %2. Please fix it or choose the folder "
+                          "again.")
+        .arg(m_radioPath, problem);
+}
+
+void frmMain::showFolderProblemsAtLoad()
+{
+    // Told in the status line; "Start Buffering" refuses with a message box
+    // until the folder is fixed or another is chosen.
+    if (!m_bufferPath.isEmpty() && !bufferFolderProblem().isEmpty())
+        lblStatus->setText(bufferFolderProblem());
+    else if (!m_radioPath.isEmpty() && !gameFolderProblem().isEmpty())
+        lblStatus->setText(gameFolderProblem());
+}
+
 void frmMain::cmdGTAfolder_Click()
 {
     const QString chosen = withTrailingSeparator(m_services.dialogs->pickFolder(
         this, QStringLiteral("Select the location of the GTA MP3s folder...")));
     if (chosen.isEmpty())
         return;
+    if (FolderCheck::overlap(chosen, m_bufferPath)) {
+        message(MessageIcon::Stop, FoldersOverlapText.arg(m_bufferPath, chosen));
+        return;
+    }
 
     const QString report = GameFolder::findReport(chosen);
     if (report.isEmpty()) {
@@ -581,6 +637,7 @@ void frmMain::cmdGTAfolder_Click()
         return;
     }
     m_settings.setRadioPath(m_radioPath);
+    SaveSettings(true);
 }
 
 void frmMain::cmdTemporary_Click()
@@ -589,6 +646,18 @@ void frmMain::cmdTemporary_Click()
         this, QStringLiteral("Select an EMPTY FOLDER to store the temporary buffered MP3s...")));
     if (chosen.isEmpty())
         return;
+    const QString problem = FolderCheck::problem(chosen);
+    if (!problem.isEmpty()) {
+        message(MessageIcon::Stop,
+                QStringLiteral("The folder %1 %2. Please choose another folder for the temporary "
+                               "files.")
+                    .arg(chosen, problem));
+        return;
+    }
+    if (FolderCheck::overlap(chosen, m_radioPath)) {
+        message(MessageIcon::Stop, FoldersOverlapText.arg(chosen, m_radioPath));
+        return;
+    }
 
     // While the deletion question is open the timer keeps ticking; the
     // hand-off must not take the user's MP3 files there for buffer files.
@@ -598,6 +667,7 @@ void frmMain::cmdTemporary_Click()
         setBufferPath(QString());
     m_bufferQuestionOpen = false;
     m_settings.setBufferPath(m_bufferPath);
+    SaveSettings(true);
 }
 
 bool frmMain::EmptyBufferPath()
@@ -642,13 +712,50 @@ void frmMain::LoadLastUsedStation()
 void frmMain::SaveRecentStations()
 {
     m_recent.save(m_settings, cmbRecent->currentIndex());
-    m_settings.sync();
+}
+
+// Settings are written when they change, so that a program ended by a signal,
+// a lost display or a crash keeps them. A file that cannot be written is told
+// once per run.
+void frmMain::SaveSettings(bool tellFailure)
+{
+    SaveRecentStations();
+    if (m_settings.sync())
+        return;
+    const QString file = m_settings.fileName();
+    const QString folder = QFileInfo(file).absolutePath();
+    QString problem = FolderCheck::problem(folder);
+    problem = problem.isEmpty()
+                  ? QStringLiteral("the file cannot be written")
+                  : QStringLiteral("its folder ") + folder + QLatin1Char(' ') + problem;
+    const QString text = QStringLiteral("Tavrix cannot save its settings in %1: %2.\n\nThe "
+                                        "folders and stations chosen now will be forgotten when "
+                                        "Tavrix ends.")
+                             .arg(file, problem);
+    qWarning("%s", qPrintable(text));
+    if (!tellFailure || m_settingsFailureTold)
+        return;
+    m_settingsFailureTold = true;
+    messageLater(MessageIcon::Exclamation, text);
 }
 
 void frmMain::AddRecentStation(const QString &title, const QString &url)
 {
     if (m_recent.add(title, url))
         cmbRecent->addItem(title);
+}
+
+// The station playing becomes the selected one of the recent list, stored as
+// "LastUsed" at once.
+void frmMain::selectPlayingStation(const QString &url)
+{
+    for (int slot = 0; slot < m_recent.count() && slot < cmbRecent->count(); ++slot) {
+        if (m_recent.url(slot) == url) {
+            cmbRecent->setCurrentIndex(slot);
+            break;
+        }
+    }
+    SaveSettings(true);
 }
 
 void frmMain::cmbRecent_GotFocus()
@@ -676,6 +783,7 @@ void frmMain::cmdStart_Click()
     if (m_session->isStreaming()) {
         m_session->cancel();
         m_progressTimer->stop();
+        m_handOff.streamEnded();
         lblStatus->setText(QStringLiteral("Buffering of files interrupted by user."));
         EnableControls();
         return;
@@ -684,6 +792,25 @@ void frmMain::cmdStart_Click()
     if (m_bufferPath.isEmpty() || m_radioPath.isEmpty()) {
         message(MessageIcon::Exclamation,
                 QStringLiteral("Please select the buffer and GTA MP3s folders and retry."));
+        return;
+    }
+    // Everything is checked before anything is deleted.
+    for (const QString &problem : {bufferFolderProblem(), gameFolderProblem()}) {
+        if (!problem.isEmpty()) {
+            lblStatus->setText(problem);
+            message(MessageIcon::Stop, problem);
+            return;
+        }
+    }
+    if (FolderCheck::overlap(m_bufferPath, m_radioPath)) {
+        message(MessageIcon::Stop, FoldersOverlapText.arg(m_bufferPath, m_radioPath));
+        return;
+    }
+    const StationAddressParse parsed = parseStationAddress(txtURL->text());
+    if (!parsed.address) {
+        message(MessageIcon::Stop,
+                QStringLiteral("Please enter a valid URL, including the port number.\n\n"
+                               "Example: http://198.51.100.20:80"));
         return;
     }
     if (!m_session->hasSocket()) {
@@ -708,14 +835,6 @@ void frmMain::cmdStart_Click()
         m_services.files->remove(m_bufferPath + name);
     m_flbBufferPath.refresh();
 
-    const StationAddressParse parsed = parseStationAddress(txtURL->text());
-    if (!parsed.address) {
-        message(MessageIcon::Stop,
-                QStringLiteral("Please enter a valid URL, including the port number.\n\n"
-                               "Example: http://198.51.100.20:80"));
-        return;
-    }
-
     if (optCustom->isChecked()) {
         const int item = cmbBuffer->currentIndex();
         if (item >= 0 && item < int(BufferModes::CustomSizes.size()))
@@ -728,6 +847,7 @@ void frmMain::cmdStart_Click()
 
     DisableControls();
     lblStatus->setText(QStringLiteral("Connecting to ") + parsed.url + QStringLiteral("..."));
+    m_handOffFailureTold = false;
     m_handOff.startSession(chkStart->checkState() == Qt::Checked);
     if (!m_tmrMain->isActive())
         m_tmrMain->start();
@@ -755,6 +875,7 @@ void frmMain::showStationHeaders(const StationHeaders &headers)
     const QString title =
         headers.name + QStringLiteral(" [") + headers.bitrate + QStringLiteral(" Kbps]");
     AddRecentStation(title, txtURL->text());
+    selectPlayingStation(txtURL->text());
 }
 
 void frmMain::showProgress(qint64 bytes, qint64 fileSizeBytes)
@@ -798,6 +919,9 @@ void frmMain::sessionStopped(const SessionStop &stop)
     // The last progress is shown before the session's final word.
     showPendingProgress();
     m_progressTimer->stop();
+    // The session's final word stays in the status line; files already
+    // written still go to the game.
+    m_handOff.streamEnded();
     switch (stop.reason) {
     case SessionStop::Reason::Refused:
         message(MessageIcon::Stop, stop.message);
@@ -837,6 +961,20 @@ void frmMain::setStatusText(const QString &text)
 void frmMain::setWelcomeText(const QString &text)
 {
     lblWelcome->setText(text);
+}
+
+void frmMain::handOffBlocked(const QString &reason)
+{
+    emit gameNotReceivingAudio(reason);
+    if (m_handOffFailureTold)
+        return;
+    m_handOffFailureTold = true;
+    messageLater(MessageIcon::Exclamation,
+                 QStringLiteral("The game is not receiving new audio:\n\n%1\n\nMake sure the GTA "
+                                "MP3s folder exists and can be written, or choose it again. The "
+                                "buffered files wait and go to the game as soon as the folder "
+                                "takes them.")
+                     .arg(reason));
 }
 
 bool frmMain::autoStartChecked() const

@@ -43,6 +43,11 @@ public:
 signals:
     // The window has been unloaded: the program is to end.
     void unloaded();
+    // Finished buffer files cannot go into the game folder: the game gets no
+    // new audio. `reason` names the file, the target and the system's reason.
+    // Emitted at each new reason; the window itself shows one message box per
+    // session.
+    void gameNotReceivingAudio(const QString &reason);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -82,6 +87,11 @@ private:
     void UseDefaultBufferFolderIfNeeded();
     void LoadLastUsedStation();
     void SaveRecentStations();
+    void SaveSettings(bool tellFailure);
+    QString bufferFolderProblem() const;
+    QString gameFolderProblem() const;
+    void showFolderProblemsAtLoad();
+    void selectPlayingStation(const QString &url);
     bool EmptyBufferPath();
     void AddRecentStation(const QString &title, const QString &url);
 
@@ -93,12 +103,14 @@ private:
 
     void setBitrateWarning(bool high);
     void message(MessageIcon icon, const QString &text);
+    void messageLater(MessageIcon icon, const QString &text);
 
     // Hand-off
     void setStatusText(const QString &text) override;
     void setWelcomeText(const QString &text) override;
     bool autoStartChecked() const override;
     void LaunchGame() override;
+    void handOffBlocked(const QString &reason) override;
 
     PlatformServices m_services;
     Settings m_settings;
@@ -115,6 +127,8 @@ private:
     QString m_gameExe;
     qint32 m_prebufferKB = 0;
     bool m_bufferQuestionOpen = false;
+    bool m_settingsFailureTold = false;
+    bool m_handOffFailureTold = false; // in this session
 
     // The progress is shown at most every ProgressInterval; the last value
     // waits in m_pendingBytes for the timer.

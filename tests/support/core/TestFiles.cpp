@@ -21,17 +21,34 @@ QByteArray readFile(const QString &path)
     return file.readAll();
 }
 
-bool InUseFileOperations::remove(const QString &path)
+namespace {
+
+bool inUseError(QString *error)
 {
-    return !inUse.contains(path) && m_disk.remove(path);
+    if (error)
+        *error = QStringLiteral("The file is in use");
+    return false;
 }
 
-bool InUseFileOperations::move(const QString &from, const QString &to)
+} // namespace
+
+bool InUseFileOperations::remove(const QString &path, QString *error)
 {
-    return !inUse.contains(to) && !inUse.contains(from) && m_disk.move(from, to);
+    if (inUse.contains(path))
+        return inUseError(error);
+    return m_disk.remove(path, error);
 }
 
-bool InUseFileOperations::copy(const QString &from, const QString &to)
+bool InUseFileOperations::move(const QString &from, const QString &to, QString *error)
 {
-    return !inUse.contains(to) && m_disk.copy(from, to);
+    if (inUse.contains(to) || inUse.contains(from))
+        return inUseError(error);
+    return m_disk.move(from, to, error);
+}
+
+bool InUseFileOperations::copy(const QString &from, const QString &to, QString *error)
+{
+    if (inUse.contains(to))
+        return inUseError(error);
+    return m_disk.copy(from, to, error);
 }

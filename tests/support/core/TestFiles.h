@@ -17,9 +17,9 @@ class InUseFileOperations final : public FileOperations
 {
 public:
     bool exists(const QString &path) const override { return m_disk.exists(path); }
-    bool remove(const QString &path) override;
-    bool move(const QString &from, const QString &to) override;
-    bool copy(const QString &from, const QString &to) override;
+    bool remove(const QString &path, QString *error = nullptr) override;
+    bool move(const QString &from, const QString &to, QString *error = nullptr) override;
+    bool copy(const QString &from, const QString &to, QString *error = nullptr) override;
 
     QSet<QString> inUse;
 
