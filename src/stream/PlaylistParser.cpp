@@ -171,7 +171,7 @@ QStringList plsEntries(const QString &text)
     for (const QString &line : lines(text)) {
         const QRegularExpressionMatch match = fileKey.match(line);
         if (match.hasMatch())
-            numbered.append({match.captured(1).left(18).toLongLong(), match.captured(2)});
+            numbered.append({match.captured(1).left(18).toLongLong(), match.captured(2).trimmed()});
     }
     std::stable_sort(numbered.begin(), numbered.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -301,8 +301,9 @@ PlaylistParser::Kind PlaylistParser::recognise(const QString &contentType, const
     if (type.label == Label::Other)
         return Kind::NotAPlaylist;
 
+    // An M3U is HLS when its tags or its type say so.
     const auto withHls = [&](Kind kind) {
-        return kind == Kind::M3u && hasHlsTags(body) ? Kind::Hls : kind;
+        return kind == Kind::M3u && (type.kind == Kind::Hls || hasHlsTags(body)) ? Kind::Hls : kind;
     };
     if (const std::optional<Kind> content = kindForContent(head))
         return withHls(*content);
