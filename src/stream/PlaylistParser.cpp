@@ -136,7 +136,7 @@ std::optional<Kind> kindForContent(QByteArrayView head)
 bool listsAddresses(QByteArrayView head)
 {
     for (const QByteArray &rawLine : head.toByteArray().split('\n')) {
-        const QByteArrayView line = rawLine.trimmed();
+        const QByteArray line = rawLine.trimmed();
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         return startsWithNoCase(line, "http://") || startsWithNoCase(line, "https://");

@@ -146,7 +146,7 @@ QString ResponseParser::contentType() const
     const qsizetype parameters = type.indexOf(';');
     if (parameters >= 0)
         type.truncate(parameters);
-    return QString::fromLatin1(type.trimmed().toLower());
+    return QString::fromLatin1(type).trimmed().toLower();
 }
 
 QByteArray ResponseParser::header(QByteArrayView name) const
