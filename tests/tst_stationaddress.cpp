@@ -29,9 +29,8 @@ void TestStationAddress::parse_data()
     const QString root = QStringLiteral("/");
     QTest::newRow("shortest valid") << QStringLiteral("abcde:8000") << QStringLiteral("abcde:8000")
                                     << true << QStringLiteral("abcde") << 8000 << root;
-    // Short host:port texts are ordinary addresses.
     QTest::newRow("nine characters") << QStringLiteral("abcde:800") << QStringLiteral("abcde:800")
-                                     << true << QStringLiteral("abcde") << 800 << root;
+                                     << false << QString() << 0 << root;
     QTest::newRow("colon at 5 not seen")
         << QStringLiteral("abcd:80000") << QStringLiteral("abcd:80000") << false << QString() << 0
         << root;
@@ -42,8 +41,8 @@ void TestStationAddress::parse_data()
         << QStringLiteral("hTtP://radio.example:8000") << QStringLiteral("radio.example:8000")
         << true << QStringLiteral("radio.example") << 8000 << root;
     QTest::newRow("too short after scheme")
-        << QStringLiteral("http://abc:80") << QStringLiteral("abc:80") << true
-        << QStringLiteral("abc") << 80 << root;
+        << QStringLiteral("http://abc:80") << QStringLiteral("abc:80") << false << QString() << 0
+        << root;
     QTest::newRow("path") << QStringLiteral("abcde:8000/listen")
                           << QStringLiteral("abcde:8000/listen") << true << QStringLiteral("abcde")
                           << 8000 << QStringLiteral("/listen");
@@ -86,6 +85,9 @@ void TestStationAddress::parse_data()
     // Without a port the scheme's own is used.
     QTest::newRow("no colon") << QStringLiteral("radio.example") << QStringLiteral("radio.example")
                               << true << QStringLiteral("radio.example") << 80 << root;
+    QTest::newRow("short name without port")
+        << QStringLiteral("http://a.fm") << QStringLiteral("a.fm") << false << QString() << 0
+        << root;
     QTest::newRow("only blanks") << QStringLiteral(" \t\r\n") << QString() << false << QString()
                                  << 0 << root;
     QTest::newRow("words") << QStringLiteral("no address here") << QStringLiteral("no address here")
@@ -135,6 +137,10 @@ void TestStationAddress::urlForms_data()
         << QStringLiteral("HTTPS://Radio.Example:8443")
         << QStringLiteral("HTTPS://Radio.Example:8443") << true << QStringLiteral("radio.example")
         << 8443 << QStringLiteral("/") << QByteArray() << QStringLiteral("radio.example:8443");
+    QTest::newRow("short https address")
+        << QStringLiteral("https://a.fm") << QStringLiteral("https://a.fm") << true
+        << QStringLiteral("a.fm") << 443 << QStringLiteral("/") << QByteArray()
+        << QStringLiteral("a.fm");
     QTest::newRow("http default port")
         << QStringLiteral("http://radio.example/stream") << QStringLiteral("radio.example/stream")
         << false << QStringLiteral("radio.example") << 80 << QStringLiteral("/stream")

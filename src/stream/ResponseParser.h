@@ -28,7 +28,9 @@ public:
     enum class Outcome {
         NeedMore,    // still inside the status line or header block
         Refused,     // not a stream; refusal() says why
-        HeadersRead, // the header block is complete; headers() and takeAudio() are ready
+        HeadersRead, // the header block is complete and shows a stream; headers() and
+                     // takeAudio() are ready (a playlist labelled audio/... lands here
+                     // too: see contentType())
         Audio        // in the audio stage; takeAudio() holds the bytes
     };
 

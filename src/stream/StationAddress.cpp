@@ -104,11 +104,9 @@ std::optional<StationAddress> parseUrlForm(const QString &trimmed)
 }
 
 // The rule that "host:port" addresses always followed; `url` is the trimmed
-// text without "http://".
+// text without "http://", at least 10 characters long.
 std::optional<StationAddress> parseOlderForm(const QString &url)
 {
-    if (url.size() < MinimumLength)
-        return std::nullopt;
     const qsizetype colon = url.indexOf(u':', FirstColonIndex);
     if (colon < 0)
         return std::nullopt;
@@ -157,11 +155,18 @@ StationAddressParse parseStationAddress(const QString &text)
         url.remove(0, HttpPrefix.size());
     result.url = url;
 
-    std::optional<StationAddress> address = parseUrlForm(trimmed);
+    // Plain addresses keep the older minimum of 10 characters (without
+    // "http://"), so short texts such as "abc:80" stay refused as before.
     // "https://" was never part of the older form, where it would have made a
     // host named "https".
-    if (!address && !startsWithNoCase(trimmed, HttpsPrefix))
-        address = parseOlderForm(url);
+    std::optional<StationAddress> address;
+    if (startsWithNoCase(trimmed, HttpsPrefix)) {
+        address = parseUrlForm(trimmed);
+    } else if (url.size() >= MinimumLength) {
+        address = parseUrlForm(trimmed);
+        if (!address)
+            address = parseOlderForm(url);
+    }
     if (address) {
         address->url = url;
         result.address = address;

@@ -44,12 +44,12 @@ struct StationAddressParse
 // IPv4 address or bracketed IPv6 address; an optional port (80 or 443 by
 // scheme); a path and query kept as given (a fragment is dropped).
 //
-// Texts that are not such an address keep the older rule, so that every
-// "host:port" form accepted before still connects the same way: at least 10
-// characters after trimming and removing "http://", a colon at or after the
-// 6th character ending the host, and the leading number after it, rounded
-// half to even, as the port (0..65535; text that does not begin with a number
-// gives port 0).
+// Without "https://", a text needs at least 10 characters after trimming and
+// removing "http://", as it always did. Texts that are not such an address
+// keep the older rule, so that every "host:port" form accepted before still
+// connects the same way: a colon at or after the 6th character ending the
+// host, and the leading number after it, rounded half to even, as the port
+// (0..65535; text that does not begin with a number gives port 0).
 StationAddressParse parseStationAddress(const QString &text);
 
 // The station address for an absolute http or https URL, nothing for any
