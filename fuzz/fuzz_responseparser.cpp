@@ -1,6 +1,6 @@
 // Feeds a response to the parser in pieces whose sizes come from the input and
-// checks that the outcome, the header values and the audio are those of the
-// same response fed at once.
+// checks that the outcome, the status, the headers, the audio and the body are
+// those of the same response fed at once.
 
 #include "stream/ResponseParser.h"
 
@@ -17,6 +17,13 @@ struct Result
     ResponseParser::Stage stage = ResponseParser::Stage::StatusLine;
     StationHeaders headers;
     QByteArray audio;
+    QByteArray body;
+    ResponseParser::Refusal refusal = ResponseParser::Refusal::None;
+    int statusCode = 0;
+    QString statusLine;
+    QString location;
+    QString contentType;
+    QList<std::pair<QByteArray, QByteArray>> allHeaders;
 };
 
 void fail(const char *what)
@@ -41,8 +48,31 @@ void record(ResponseParser &parser, ResponseParser::Outcome outcome, Result &res
         fail("asked for more after the header block");
     result.refused = outcome == Outcome::Refused;
     result.audio += parser.takeAudio();
+    result.body += parser.takeBody();
     result.stage = parser.stage();
     result.headers = parser.headers();
+    result.refusal = parser.refusal();
+    result.statusCode = parser.statusCode();
+    result.statusLine = parser.statusLine();
+    result.location = parser.location();
+    result.contentType = parser.contentType();
+    result.allHeaders = parser.allHeaders();
+
+    using Refusal = ResponseParser::Refusal;
+    if ((result.refusal == Refusal::None) == result.refused)
+        fail("refused without a reason, or a reason without refusal");
+    if (parser.isRedirect() != (result.refusal == Refusal::Redirect))
+        fail("isRedirect() disagrees with the refusal");
+    if (result.refusal == Refusal::Redirect &&
+        !QList<int>{301, 302, 303, 307, 308}.contains(result.statusCode))
+        fail("a redirect with another code");
+    if (outcome == Outcome::HeadersRead && result.statusCode != 200)
+        fail("a stream accepted with a code other than 200");
+    if (!result.body.isEmpty() && result.refusal != Refusal::NotAStream)
+        fail("a body outside a response that is no stream");
+    if (result.contentType != result.contentType.trimmed().toLower() ||
+        result.contentType.contains(u';'))
+        fail("content type not reduced to its media type");
 }
 
 // A small generator for the piece sizes, seeded from the input.
@@ -75,7 +105,10 @@ bool same(const Result &a, const Result &b)
     return a.refused == b.refused && a.headersRead == b.headersRead && a.stage == b.stage &&
            a.headers.name == b.headers.name && a.headers.genre == b.headers.genre &&
            a.headers.url == b.headers.url && a.headers.bitrate == b.headers.bitrate &&
-           a.audio == b.audio;
+           a.audio == b.audio && a.body == b.body && a.refusal == b.refusal &&
+           a.statusCode == b.statusCode && a.statusLine == b.statusLine &&
+           a.location == b.location && a.contentType == b.contentType &&
+           a.allHeaders == b.allHeaders;
 }
 
 } // namespace
@@ -102,6 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         fail("audio is not the end of the response");
     if (once.refused && !once.audio.isEmpty())
         fail("a refused response gave audio");
+    if (!response.endsWith(once.body))
+        fail("the body is not the end of the response");
 
     whole.reset();
     Result again;

@@ -6,6 +6,7 @@ using Outcome = ResponseParser::Outcome;
 using Stage = ResponseParser::Stage;
 
 Q_DECLARE_METATYPE(StationHeaders)
+Q_DECLARE_METATYPE(ResponseParser::Refusal)
 
 namespace {
 
@@ -93,6 +94,10 @@ private slots:
     void headerSizeCap();
     void endlessLineIsRefusedWithBoundedBuffer();
     void audioStage();
+    void refusals_data();
+    void refusals();
+    void headerAccess();
+    void bodyOfAResponseThatIsNoStream();
 };
 
 void TestResponseParser::sameResultForEverySplit_data()
@@ -203,10 +208,18 @@ void TestResponseParser::decidesEarly()
     QCOMPARE(icy.feed("ICY 200"), Outcome::NeedMore);
     QCOMPARE(icy.stage(), Stage::HeaderBlock);
 
-    // Seven bytes that cannot start an accepted status line refuse at once.
+    // Seven bytes that cannot start a status line refuse at once.
     ResponseParser refused;
-    QCOMPARE(refused.feed("ICY 40"), Outcome::NeedMore);
+    QCOMPARE(refused.feed("XYZ 40"), Outcome::NeedMore);
     QCOMPARE(refused.feed("4"), Outcome::Refused);
+    QCOMPARE(refused.refusal(), ResponseParser::Refusal::NotAResponse);
+
+    // An ICY error waits for its whole line, for the message.
+    ResponseParser icyError;
+    QCOMPARE(icyError.feed("ICY 404"), Outcome::NeedMore);
+    QCOMPARE(icyError.feed(" Resource Not Found\r\n"), Outcome::Refused);
+    QCOMPARE(icyError.refusal(), ResponseParser::Refusal::HttpError);
+    QCOMPARE(icyError.statusText(), QStringLiteral("404 Resource Not Found"));
 
     // An HTTP status line is refused as soon as it is complete, before any
     // header line.
@@ -351,6 +364,129 @@ void TestResponseParser::audioStage()
     QCOMPARE(parser.takeAudio(), Audio + QByteArrayLiteral("HTTP/1.0 404 Not Found\r\n"));
     QVERIFY(parser.takeAudio().isEmpty());
     QCOMPARE(parser.headers().name, QStringLiteral("Night Drive FM"));
+}
+
+void TestResponseParser::refusals_data()
+{
+    QTest::addColumn<QByteArray>("response");
+    QTest::addColumn<ResponseParser::Refusal>("refusal");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("statusText");
+    QTest::addColumn<QString>("location");
+
+    using Refusal = ResponseParser::Refusal;
+    QTest::newRow("accepted") << IcyHead + Audio << Refusal::None << 200 << QStringLiteral("200 OK")
+                              << QString();
+    QTest::newRow("forbidden") << QByteArray("HTTP/1.1 403 Forbidden\r\nServer: x\r\n\r\n")
+                               << Refusal::HttpError << 403 << QStringLiteral("403 Forbidden")
+                               << QString();
+    QTest::newRow("no reason") << QByteArray("HTTP/1.0 500\r\n\r\n") << Refusal::HttpError << 500
+                               << QStringLiteral("500") << QString();
+    QTest::newRow("ICY unavailable")
+        << QByteArray("ICY 401 Service Unavailable\r\n\r\n") << Refusal::HttpError << 401
+        << QStringLiteral("401 Service Unavailable") << QString();
+    QTest::newRow("partial content is no stream")
+        << QByteArray("HTTP/1.1 206 Partial Content\r\nContent-Type: audio/mpeg\r\n\r\n")
+        << Refusal::HttpError << 206 << QStringLiteral("206 Partial Content") << QString();
+    for (const int code : {301, 302, 303, 307, 308}) {
+        QTest::addRow("redirect %d", code)
+            << "HTTP/1.1 " + QByteArray::number(code) +
+                   " Moved\r\nContent-Type: audio/mpeg\r\nlocation:  https://cdn.example/a "
+                   "\r\n\r\nbody"
+            << Refusal::Redirect << code << QString::number(code) + QStringLiteral(" Moved")
+            << QStringLiteral("https://cdn.example/a");
+    }
+    QTest::newRow("redirect without location")
+        << QByteArray("HTTP/1.0 302 Found\r\n\r\n") << Refusal::Redirect << 302
+        << QStringLiteral("302 Found") << QString();
+    QTest::newRow("web page") << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<p>")
+                              << Refusal::NotAStream << 200 << QStringLiteral("200 OK")
+                              << QString();
+    QTest::newRow("HTTP/2.0") << QByteArray("HTTP/2.0 200 OK\r\nicy-br:1\r\n\r\n")
+                              << Refusal::NotAResponse << 0 << QStringLiteral("200 OK")
+                              << QString();
+    QTest::newRow("code of four digits")
+        << QByteArray("HTTP/1.1 3021 x\r\n\r\n") << Refusal::NotAResponse << 0
+        << QStringLiteral("3021 x") << QString();
+    QTest::newRow("header block over the cap")
+        << "ICY 200 OK\r\nicy-name:" + QByteArray(70 * 1024, 'n') + "\r\n\r\n"
+        << Refusal::TooLarge << 200 << QStringLiteral("200 OK") << QString();
+}
+
+void TestResponseParser::refusals()
+{
+    QFETCH(QByteArray, response);
+    QFETCH(ResponseParser::Refusal, refusal);
+    QFETCH(int, code);
+    QFETCH(QString, statusText);
+    QFETCH(QString, location);
+
+    for (const qsizetype piece : {response.size(), qsizetype(1), qsizetype(7)}) {
+        ResponseParser parser;
+        for (qsizetype pos = 0; pos < response.size(); pos += piece)
+            parser.feed(
+                QByteArrayView(response).sliced(pos).first(std::min(piece, response.size() - pos)));
+        QCOMPARE(parser.refusal(), refusal);
+        QCOMPARE(parser.statusCode(), code);
+        if (refusal != ResponseParser::Refusal::NotAResponse)
+            QCOMPARE(parser.statusText(), statusText);
+        QCOMPARE(parser.isRedirect(), refusal == ResponseParser::Refusal::Redirect);
+        QCOMPARE(parser.location(), location);
+    }
+}
+
+void TestResponseParser::headerAccess()
+{
+    ResponseParser parser;
+    QCOMPARE(parser.feed("HTTP/1.0 200 OK\r\n"
+                         "Content-Type: Audio/MPEG; charset=x\r\n"
+                         "icy-name: First \r\n"
+                         "X-Empty:\r\n"
+                         "ICY-NAME:Second\r\n"
+                         "no colon here\r\n"
+                         "\r\n"),
+             Outcome::HeadersRead);
+    QCOMPARE(parser.statusLine(), QStringLiteral("HTTP/1.0 200 OK"));
+    QCOMPARE(parser.contentType(), QStringLiteral("audio/mpeg"));
+    QCOMPARE(parser.header("CONTENT-type"), QByteArray("Audio/MPEG; charset=x"));
+    QCOMPARE(parser.header("Icy-Name"), QByteArray("First"));
+    QCOMPARE(parser.header("x-empty"), QByteArray());
+    QCOMPARE(parser.header("missing"), QByteArray());
+    QCOMPARE(parser.allHeaders().size(), 4);
+    QCOMPARE(parser.allHeaders().at(3), (std::pair<QByteArray, QByteArray>{"ICY-NAME", "Second"}));
+    QCOMPARE(parser.refusal(), ResponseParser::Refusal::None);
+
+    ResponseParser noType;
+    QCOMPARE(noType.feed("ICY 200 OK\r\n\r\n"), Outcome::HeadersRead);
+    QCOMPARE(noType.contentType(), QString());
+}
+
+void TestResponseParser::bodyOfAResponseThatIsNoStream()
+{
+    // A playlist sent as text: the session reads its body from the parser.
+    const QByteArray head("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n");
+    const QByteArray body("[playlist]\r\nFile1=http://radio.example/a\r\n");
+    for (const qsizetype piece : {qsizetype(1), qsizetype(5), head.size() + 3, qsizetype(1000)}) {
+        const QByteArray response = head + body;
+        ResponseParser parser;
+        QByteArray collected;
+        for (qsizetype pos = 0; pos < response.size(); pos += piece) {
+            const Outcome outcome = parser.feed(
+                QByteArrayView(response).sliced(pos).first(std::min(piece, response.size() - pos)));
+            QVERIFY(outcome == Outcome::NeedMore || outcome == Outcome::Refused);
+            collected += parser.takeBody();
+            QVERIFY(parser.takeAudio().isEmpty());
+        }
+        QCOMPARE(parser.refusal(), ResponseParser::Refusal::NotAStream);
+        QCOMPARE(parser.contentType(), QStringLiteral("text/plain"));
+        QCOMPARE(collected, body);
+    }
+
+    // Other refusals keep no body.
+    ResponseParser redirect;
+    QCOMPARE(redirect.feed("HTTP/1.1 302 Found\r\nLocation: /x\r\n\r\nMoved"), Outcome::Refused);
+    QCOMPARE(redirect.feed("more"), Outcome::Refused);
+    QVERIFY(redirect.takeBody().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestResponseParser)
