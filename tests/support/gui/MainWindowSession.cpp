@@ -1,5 +1,7 @@
 #include "MainWindowSession.h"
 
+#include "WindowControls.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -16,25 +18,24 @@ MainWindowSession::MainWindowSession(const QString &componentFolder)
     QDir().mkpath(bufferFolder);
     window = std::make_unique<frmMain>(services.services(componentFolder));
     services.dialogs.folders.push_back(gameFolder);
-    window->cmdGTAfolder_Click();
+    QTest::mouseClick(control<QPushButton>(*window, "cmdGTAfolder"), Qt::LeftButton);
     services.dialogs.folders.push_back(bufferFolder);
-    window->cmdTemporary_Click();
+    QTest::mouseClick(control<QPushButton>(*window, "cmdTemporary"), Qt::LeftButton);
     services.dialogs.messages.clear();
     window->show();
 }
 
 void MainWindowSession::start(const QString &address)
 {
-    window->txtURL->setText(address);
-    QTest::mouseClick(window->cmdStart, Qt::LeftButton);
-    window->tmrMain()->stop();
+    control<QLineEdit>(*window, "txtURL")->setText(address);
+    QTest::mouseClick(control<QPushButton>(*window, "cmdStart"), Qt::LeftButton);
+    control<QTimer>(*window, "tmrMain")->stop();
 }
 
 void MainWindowSession::useCustomSize(int item)
 {
-    window->optCustom->setChecked(true);
-    window->optCustom_Click();
-    window->cmbBuffer->setCurrentIndex(item);
+    control<QRadioButton>(*window, "optCustom")->setChecked(true);
+    control<QComboBox>(*window, "cmbBuffer")->setCurrentIndex(item);
 }
 
 QStringList MainWindowSession::bufferFiles() const

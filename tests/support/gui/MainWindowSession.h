@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TestSupport.h"
+#include "TestServices.h"
 #include "ui/frmMain.h"
 
 #include <QStringList>
