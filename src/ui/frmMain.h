@@ -20,6 +20,8 @@ class QPushButton;
 class QRadioButton;
 class QTimer;
 class ClickableLabel;
+class ProgressStrip;
+class TrayIcon;
 class StreamSession;
 struct SessionStop;
 struct StationHeaders;
@@ -45,6 +47,7 @@ signals:
     void unloaded();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -70,9 +73,7 @@ private:
     void optDSL_Click();
     void optCustom_Click();
     void tmrMain_Timer();
-    void tmrRecent_Timer();
-    void cmbRecent_GotFocus();
-    void cmbRecent_LostFocus();
+    void cmbRecent_Click(int index);
 
     // Folders and the recent list
     void setRadioPath(const QString &folder);
@@ -84,6 +85,7 @@ private:
     void SaveRecentStations();
     bool EmptyBufferPath();
     void AddRecentStation(const QString &title, const QString &url);
+    void SelectRecentStation(const QString &url);
 
     // The session's reports
     void showStationHeaders(const StationHeaders &headers);
@@ -92,6 +94,8 @@ private:
     void sessionStopped(const SessionStop &stop);
 
     void setBitrateWarning(bool high);
+    void enableStartButton();
+    void updateTray();
     void message(MessageIcon icon, const QString &text);
 
     // Hand-off
@@ -123,8 +127,15 @@ private:
     qint64 m_pendingBytes = -1;
     qint64 m_pendingFileSize = 0;
 
-    QTimer *m_tmrRecent = nullptr;
     QTimer *m_tmrMain = nullptr;
+
+    // The keyboard focus waits on the window itself while "Cancel" cannot be
+    // used yet, and goes back to it when it can.
+    bool m_startFocusParked = false;
+
+    TrayIcon *m_tray = nullptr;
+    bool m_exiting = false; // Exit was chosen: closing ends the program
+    bool m_toldAboutTray = false;
 
     QLabel *imgTop = nullptr;
     QLabel *lblVersion = nullptr;
@@ -151,7 +162,7 @@ private:
     QLabel *lblURL = nullptr;
     ClickableLabel *lblBitrate = nullptr;
     QLabel *lblStatus = nullptr;
-    QFrame *picStatusBar = nullptr;
+    ProgressStrip *picStatusBar = nullptr;
     QFrame *shpBar = nullptr;
     QLabel *lblGTA = nullptr;
     QLabel *lblGTAfolder = nullptr;
