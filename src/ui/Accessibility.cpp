@@ -1,6 +1,6 @@
 #include "ui/Accessibility.h"
 
-#include "ui/AccessibleLink.h"
+#include "ui/AccessibleClickableLabel.h"
 #include "ui/AccessibleProgressStrip.h"
 #include "ui/ClickableLabel.h"
 #include "ui/ProgressStrip.h"
@@ -15,10 +15,8 @@ namespace {
 // Qt asks with the object's class name first, then its base classes'.
 QAccessibleInterface *programInterface(const QString &className, QObject *object)
 {
-    if (className == QLatin1String("ClickableLabel")) {
-        auto *label = static_cast<ClickableLabel *>(object);
-        return label->isLink() ? new AccessibleLink(label) : nullptr;
-    }
+    if (className == QLatin1String("ClickableLabel"))
+        return new AccessibleClickableLabel(static_cast<ClickableLabel *>(object));
     if (className == QLatin1String("ProgressStrip"))
         return new AccessibleProgressStrip(static_cast<ProgressStrip *>(object));
     // A plain widget used as a top-level window would be announced as a
