@@ -11,6 +11,7 @@
 #include "ui/ClickableLabel.h"
 #include "ui/ColourContrast.h"
 #include "ui/Links.h"
+#include "ui/Resources.h"
 #include "ui/TrayIcon.h"
 
 #include <QAccessible>
@@ -83,6 +84,7 @@ private slots:
     void lastStationAfterRestart();
     void recentListLeavesTypedAddress();
     void trayIcon();
+    void imagesForBothDensities();
 };
 
 void AccessibilityTest::contrastMeasure()
@@ -307,6 +309,20 @@ void AccessibilityTest::trayIcon()
     QVERIFY(!tray.notify(QStringLiteral("Tavrix"), QStringLiteral("window shown")));
     window.hide();
     QVERIFY(tray.notify(QStringLiteral("Tavrix"), QStringLiteral("window hidden")));
+}
+
+void AccessibilityTest::imagesForBothDensities()
+{
+    for (const QString &name :
+         {QStringLiteral(":/images/banner.png"), QStringLiteral(":/images/about-banner.png")}) {
+        const QPixmap normal = imageForRatio(name, 1.0);
+        const QPixmap sharp = imageForRatio(name, 2.0);
+        QVERIFY(!normal.isNull());
+        QCOMPARE(normal.devicePixelRatio(), 1.0);
+        QCOMPARE(sharp.devicePixelRatio(), 2.0);
+        QCOMPARE(sharp.size(), normal.size() * 2);
+        QCOMPARE(sharp.deviceIndependentSize(), QSizeF(normal.size()));
+    }
 }
 
 QTEST_MAIN(AccessibilityTest)
