@@ -57,6 +57,9 @@ QPalette darkPalette()
     dark.setColor(QPalette::Dark, QColor(0x15, 0x15, 0x15));
     dark.setColor(QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6));
     dark.setColor(QPalette::HighlightedText, Qt::white);
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x80));
     // A theme whose own link colour is too dark for its background.
     dark.setColor(QPalette::Link, QColor(0x20, 0x20, 0x90));
     return dark;
