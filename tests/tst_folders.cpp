@@ -46,7 +46,6 @@ private slots:
     void gameFolderWithoutReport();
     void bufferFolderChoice();
     void handOffWaitsForTheDeletionQuestion();
-    void recentListFollowsSelection();
 };
 
 void FoldersTest::firstRun()
@@ -307,30 +306,6 @@ void FoldersTest::handOffWaitsForTheDeletionQuestion()
     QVERIFY(!QFileInfo::exists(gameFolder + QStringLiteral("Tavrix_00.mp3")));
     QCOMPARE(control<QLabel>(window, "lblStatus")->text(),
              QStringLiteral("Streaming not activated."));
-}
-
-void FoldersTest::recentListFollowsSelection()
-{
-    TestServices services;
-    frmMain window(services.services());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto *address = control<QLineEdit>(window, "txtURL");
-    auto *list = control<QComboBox>(window, "cmbRecent");
-
-    address->setText(QStringLiteral("typed.example:8000"));
-    list->setFocus();
-    QTRY_COMPARE(address->text(), RecentStations::PresetStations[0].url);
-    QTest::keyClick(list, Qt::Key_Down);
-    QCOMPARE(list->currentIndex(), 1);
-    QTRY_COMPARE(address->text(), RecentStations::PresetStations[1].url);
-
-    // Once the list has lost the focus, the address is the user's again.
-    address->setFocus();
-    QTRY_VERIFY(!control<QTimer>(window, "tmrRecent")->isActive());
-    address->setText(QStringLiteral("edited.example:8000"));
-    QTest::qWait(250);
-    QCOMPARE(address->text(), QStringLiteral("edited.example:8000"));
 }
 
 QTEST_MAIN(FoldersTest)

@@ -1,6 +1,19 @@
 #include "ui/ClickableLabel.h"
 
+#include "ui/ColourContrast.h"
+
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
+
+namespace {
+
+// The link colours of the light look.
+const QColor DarkBlue(0, 0, 192);
+const QColor BrightBlue(0, 0, 255);
+
+} // namespace
 
 ClickableLabel::ClickableLabel(QWidget *parent)
     : QLabel(parent)
@@ -13,9 +26,33 @@ QColor ClickableLabel::textColour() const
 
 void ClickableLabel::setTextColour(const QColor &colour)
 {
+    // Setting the palette reports a palette change, which must not re-apply
+    // the link colour over this one.
+    m_settingColour = true;
     QPalette p = palette();
     p.setColor(QPalette::WindowText, colour);
     setPalette(p);
+    m_settingColour = false;
+}
+
+QColor ClickableLabel::linkColour() const
+{
+    const QColor background = palette().color(QPalette::Window);
+    if (ColourContrast::ratio(DarkBlue, background) >= ColourContrast::MinimumTextRatio)
+        return DarkBlue;
+    const QColor themed = palette().color(QPalette::Link);
+    if (ColourContrast::ratio(themed, background) >= ColourContrast::MinimumTextRatio)
+        return themed;
+    return ColourContrast::readableOn(DarkBlue, background);
+}
+
+QColor ClickableLabel::hoverColour() const
+{
+    const QColor background = palette().color(QPalette::Window);
+    if (ColourContrast::isLight(background))
+        return ColourContrast::readableOn(BrightBlue, background);
+    // On a dark background "brighter" means lighter, which only adds contrast.
+    return linkColour().lighter(130);
 }
 
 void ClickableLabel::setUnderline(bool underline)
@@ -31,6 +68,7 @@ void ClickableLabel::makeLink()
     setUnderline(true);
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
     m_link = true;
 }
 
@@ -39,8 +77,8 @@ void ClickableLabel::resetLinkOnBackground(QWidget *window, const QPoint &positi
 {
     // Passing over another control leaves the link bright; only the window's
     // own background turns it back.
-    if (!window->childAt(position) && link->textColour() == hoverColour())
-        link->setTextColour(linkColour());
+    if (!window->childAt(position) && link->textColour() == link->hoverColour())
+        link->setTextColour(link->linkColour());
 }
 
 void ClickableLabel::enterEvent(QEnterEvent *event)
@@ -77,4 +115,37 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     QLabel::mouseReleaseEvent(event);
+}
+
+void ClickableLabel::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (m_link && !event->isAutoRepeat() &&
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        event->accept();
+        emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void ClickableLabel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (!m_link || !hasFocus())
+        return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.backgroundColor = palette().color(QPalette::Window);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+}
+
+void ClickableLabel::changeEvent(QEvent *event)
+{
+    // A new palette (a theme switched between light and dark) brings the
+    // link colour for its background.
+    if (m_link && !m_settingColour && event->type() == QEvent::PaletteChange)
+        setTextColour(underMouse() ? hoverColour() : linkColour());
+    QLabel::changeEvent(event);
 }

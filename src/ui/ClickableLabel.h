@@ -11,8 +11,11 @@ class ClickableLabel : public QLabel
 public:
     explicit ClickableLabel(QWidget *parent = nullptr);
 
-    static QColor linkColour() { return QColor(0, 0, 192); }
-    static QColor hoverColour() { return QColor(0, 0, 255); }
+    // The link colours for this label's background: dark blue and bright
+    // blue where they read well (light palettes), else the palette's link
+    // colour or a lighter blue with enough contrast.
+    QColor linkColour() const;
+    QColor hoverColour() const;
 
     QColor textColour() const;
     void setTextColour(const QColor &colour);
@@ -20,9 +23,14 @@ public:
 
     // Link look: dark blue, underlined, hand cursor; bright blue while the
     // pointer is over it. The window turns it back when the pointer reaches
-    // its own background (resetLinkOnBackground).
+    // its own background (resetLinkOnBackground). A link takes the keyboard
+    // focus (Tab), shows it with a focus frame and is followed with Enter or
+    // Space.
     void makeLink();
     bool isLink() const { return m_link; }
+
+    // Follows the label as a click would.
+    void click() { emit clicked(); }
 
     // For a window's mouse move: a link left bright goes back to the link
     // colour when the pointer is over the window's own background.
@@ -37,8 +45,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     bool m_pressed = false;
     bool m_link = false;
+    bool m_settingColour = false;
 };

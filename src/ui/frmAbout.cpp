@@ -73,7 +73,8 @@ frmAbout::frmAbout(const PlatformServices &services, QWidget *owner)
 void frmAbout::buildControls()
 {
     piTop = placeLabel(new ClickableLabel(this), "piTop", 0, 0);
-    piTop->setPixmap(QPixmap(QStringLiteral(":/images/about-banner.png")));
+    piTop->setPixmap(
+        imageForRatio(QStringLiteral(":/images/about-banner.png"), devicePixelRatioF()));
     piTop->setFixedSize(px(6180), px(1200));
     piTop->setCursor(Qt::PointingHandCursor);
     connect(piTop, &ClickableLabel::clicked, this, &frmAbout::piTop_Click);
@@ -84,7 +85,7 @@ void frmAbout::buildControls()
     lblTitle->setPalette(black);
 
     imgIcon = placeLabel(new QLabel(this), "imgIcon", 480, 1440);
-    imgIcon->setPixmap(QPixmap(QStringLiteral(":/icons/tavrix-32.png")));
+    imgIcon->setPixmap(programIcon().pixmap(QSize(32, 32), devicePixelRatioF()));
     imgIcon->setFixedSize(px(480), px(480));
 
     lblVersion =

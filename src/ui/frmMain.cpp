@@ -7,10 +7,14 @@
 #include "platform/Shell.h"
 #include "stream/StationAddress.h"
 #include "stream/StreamSession.h"
+#include "ui/Accessibility.h"
 #include "ui/BufferModes.h"
 #include "ui/ClickableLabel.h"
+#include "ui/ColourContrast.h"
 #include "ui/Links.h"
+#include "ui/ProgressStrip.h"
 #include "ui/Resources.h"
+#include "ui/TrayIcon.h"
 #include "ui/Twips.h"
 #include "ui/VersionCaption.h"
 #include "ui/WidgetLook.h"
@@ -18,7 +22,6 @@
 #include "ui/frmAbout.h"
 #include "util/LeadingNumber.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -70,8 +73,8 @@ void skipOnError(const std::function<void()> &step)
 }
 
 const QString WelcomeText = QStringLiteral(
-    "In order to replace the GTA III or ViceCity MP3 radio with live Internet radio, please "
-    "configure the settings below and click the Start Streaming button at the bottom.");
+    "In order to replace the GTA III or Vice City MP3 radio with live Internet radio, please "
+    "configure the settings below and click the Start Buffering button at the bottom.");
 
 const QString FoldersOverlapText = QStringLiteral(
     "The temporary files folder and the GTA MP3s folder must be separate: neither may be, "
@@ -79,7 +82,12 @@ const QString FoldersOverlapText = QStringLiteral(
     "folder.\n\nTemporary files: %1\nGTA MP3s: %2");
 
 const QColor VersionGrey(138, 138, 138);
-const QColor WarningRed(255, 0, 0);
+// The high bitrate warning: red, darkened or lightened as far as the
+// window's background needs for readable text.
+QColor warningColour(const QPalette &palette)
+{
+    return ColourContrast::readableOn(QColor(255, 0, 0), palette.color(QPalette::Window));
+}
 
 // The window's client area: 6990 x 7605 twips.
 constexpr QSize ClientSize(466, 507);
@@ -123,6 +131,7 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     , m_handOff(*services.files, *this)
 {
     loadResources();
+    Accessibility::install();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tavrix"));
     setWindowIcon(programIcon());
@@ -134,11 +143,6 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
                                         screen->availableGeometry()));
 
     buildControls();
-
-    m_tmrRecent = new QTimer(this);
-    m_tmrRecent->setObjectName(QStringLiteral("tmrRecent"));
-    m_tmrRecent->setInterval(100);
-    connect(m_tmrRecent, &QTimer::timeout, this, &frmMain::tmrRecent_Timer);
 
     m_tmrMain = new QTimer(this);
     m_tmrMain->setObjectName(QStringLiteral("tmrMain"));
@@ -162,7 +166,14 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     // windows being closed.
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { SaveSettings(false); });
 
+    m_tray = new TrayIcon(this, this);
+    connect(m_tray, &TrayIcon::startRequested, cmdStart, &QPushButton::click);
+    connect(m_tray, &TrayIcon::exitRequested, this, &frmMain::cmdExit_Click);
+    if (TrayIcon::available())
+        m_tray->show();
+
     Form_Load();
+    updateTray();
 }
 
 frmMain::~frmMain()
@@ -175,7 +186,7 @@ frmMain::~frmMain()
 void frmMain::buildControls()
 {
     imgTop = place(new QLabel(this), "imgTop", Twips::rect(0, 0, 7020, 1200));
-    imgTop->setPixmap(QPixmap(QStringLiteral(":/images/banner.png")));
+    imgTop->setPixmap(imageForRatio(QStringLiteral(":/images/banner.png"), devicePixelRatioF()));
     imgTop->installEventFilter(this);
 
     lblVersion = place(new QLabel(QStringLiteral("Version 1.0.0"), this), "lblVersion",
@@ -198,28 +209,38 @@ void frmMain::buildControls()
     lblFullUrl = place(new QLabel(QStringLiteral("Full URL of the radio to play:"), this),
                        "lblFullUrl", Twips::rect(120, 2160, 2535, 255));
     txtURL = place(new QLineEdit(this), "txtURL", Twips::rect(120, 2400, 3255, 285));
+    lblFullUrl->setBuddy(txtURL);
 
     lblFind = place(new ClickableLabel(this), "lblFind", Twips::rect(2880, 2160, 435, 195));
     lblFind->setText(QStringLiteral("Find..."));
     lblFind->makeLink();
-    // The link grows to its text where the font is wider than the design's
+    // The link grows to its text where the font is wider than the layout's
     // box, as it is with the sans serif fonts Linux has.
     lblFind->resize(qMax(lblFind->width(), lblFind->sizeHint().width()), lblFind->height());
+    lblFind->setAccessibleDescription(QStringLiteral("Opens a directory of radio stations"));
     connect(lblFind, &ClickableLabel::clicked, this, &frmMain::lblFind_Click);
 
     lblTemporary = place(new QLabel(QStringLiteral("Temporary files location:"), this),
                          "lblTemporary", Twips::rect(3480, 2160, 3375, 255));
     txtBufferPath = place(new QLineEdit(this), "txtBufferPath", Twips::rect(3480, 2400, 2895, 285));
     makeReadOnlyBox(txtBufferPath);
+    lblTemporary->setBuddy(txtBufferPath);
     cmdTemporary = place(new QPushButton(QStringLiteral("..."), this), "cmdTemporary",
                          Twips::rect(6480, 2400, 375, 285));
     connect(cmdTemporary, &QPushButton::clicked, this, &frmMain::cmdTemporary_Click);
+    cmdTemporary->setAccessibleName(QStringLiteral("Choose the temporary files folder"));
+    cmdTemporary->setToolTip(cmdTemporary->accessibleName());
 
     lblRecent = place(new QLabel(QStringLiteral("Recently used stations list:"), this), "lblRecent",
                       Twips::rect(120, 2760, 6735, 255));
     cmbRecent = place(new QComboBox(this), "cmbRecent", Twips::rect(120, 3000, 6735, 315));
     cmbRecent->setEditable(false);
-    cmbRecent->installEventFilter(this);
+    // Named for what it is, not after its current entry.
+    cmbRecent->setAccessibleName(QStringLiteral("Recently used stations"));
+    lblRecent->setBuddy(cmbRecent);
+    // Only the user's choice copies an address into the address box, never
+    // a selection made by the program or merely opening the list.
+    connect(cmbRecent, &QComboBox::activated, this, &frmMain::cmbRecent_Click);
 
     lblBuffer = place(
         new QLabel(QStringLiteral(
@@ -238,6 +259,7 @@ void frmMain::buildControls()
     for (const BufferModes::CustomSize &size : BufferModes::CustomSizes)
         cmbBuffer->addItem(QString::fromLatin1(size.text));
     cmbBuffer->setEnabled(false);
+    cmbBuffer->setAccessibleName(QStringLiteral("Custom prebuffering size"));
     lblBufferSize = place(
         new QLabel(QStringLiteral("Prebuffering size set to 256 KB of data per file."), Picture1),
         "lblBufferSize", Twips::rect(0, 345, 4455, 255));
@@ -274,7 +296,9 @@ void frmMain::buildControls()
         label->setTextFormat(Qt::PlainText);
     }
 
-    picStatusBar = place(new QFrame(this), "picStatusBar", Twips::rect(120, 5535, 6735, 200));
+    picStatusBar =
+        place(new ProgressStrip(this), "picStatusBar", Twips::rect(120, 5535, 6735, 200));
+    picStatusBar->setAccessibleName(QStringLiteral("Buffer file progress"));
     picStatusBar->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picStatusBar->setLineWidth(1);
     shpBar = place(new QFrame(picStatusBar), "shpBar",
@@ -285,6 +309,7 @@ void frmMain::buildControls()
     shpBar->setPalette(barPalette);
     shpBar->setFixedWidth(px(15));
     shpBar->hide();
+    picStatusBar->setBar(shpBar);
 
     lblGTA = place(new QLabel(QStringLiteral("GTA Settings"), this), "lblGTA",
                    Twips::rect(120, 5880, 6735, 255));
@@ -293,9 +318,12 @@ void frmMain::buildControls()
                          Twips::rect(120, 6240, 1695, 255));
     txtRadioPath = place(new QLineEdit(this), "txtRadioPath", Twips::rect(120, 6480, 6255, 285));
     makeReadOnlyBox(txtRadioPath);
+    lblGTAfolder->setBuddy(txtRadioPath);
     cmdGTAfolder = place(new QPushButton(QStringLiteral("..."), this), "cmdGTAfolder",
                          Twips::rect(6480, 6480, 375, 285));
     connect(cmdGTAfolder, &QPushButton::clicked, this, &frmMain::cmdGTAfolder_Click);
+    cmdGTAfolder->setAccessibleName(QStringLiteral("Choose the GTA MP3s folder"));
+    cmdGTAfolder->setToolTip(cmdGTAfolder->accessibleName());
 
     cmdAbout = place(new QPushButton(QStringLiteral("About..."), this), "cmdAbout",
                      Twips::rect(120, 7080, 1095, 375));
@@ -309,6 +337,8 @@ void frmMain::buildControls()
     cmdStart = place(new QPushButton(QStringLiteral("Start Buffering"), this), "cmdStart",
                      Twips::rect(4920, 7080, 1935, 375));
     connect(cmdStart, &QPushButton::clicked, this, &frmMain::cmdStart_Click);
+    // Enter in the address box starts, as the start button would.
+    connect(txtURL, &QLineEdit::returnPressed, cmdStart, &QPushButton::click);
 
     // Label texts start at the top of the label, as in the layout.
     for (QLabel *label : findChildren<QLabel *>()) {
@@ -317,9 +347,9 @@ void frmMain::buildControls()
     }
 
     // Keyboard order of the controls that take the focus.
-    QWidget *const tabOrder[] = {txtURL,    txtBufferPath, txtRadioPath, cmdStart, cmdExit,
-                                 cmbRecent, cmdTemporary,  cmdGTAfolder, cmdAbout, chkStart,
-                                 cmbBuffer, optCustom,     opt56K,       optDSL};
+    QWidget *const tabOrder[] = {txtURL,   lblFind,   txtBufferPath, txtRadioPath, cmdStart,
+                                 cmdExit,  cmbRecent, cmdTemporary,  cmdGTAfolder, cmdAbout,
+                                 chkStart, cmbBuffer, optCustom,     opt56K,       optDSL};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
@@ -342,7 +372,6 @@ void frmMain::Form_Unload()
     // The program may be ending on a signal: no message box holds it up.
     SaveSettings(false);
     m_tmrMain->stop();
-    m_tmrRecent->stop();
     if (m_about)
         m_about->hide();
     emit unloaded();
@@ -350,18 +379,48 @@ void frmMain::Form_Unload()
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    // With a tray icon, closing the window during a stream keeps the stream
+    // going in the tray (said once); Exit always ends the program.
+    if (!m_exiting && m_tray->isVisible() && m_session->isStreaming()) {
+        hide();
+        event->ignore();
+        if (!m_toldAboutTray) {
+            m_toldAboutTray = m_tray->notify(
+                QStringLiteral("Tavrix"),
+                QStringLiteral("Tavrix keeps streaming. Use the tray icon to show the window "
+                               "or to exit."));
+        }
+        return;
+    }
     // No confirmation, even during a stream: closing always succeeds.
     Form_Unload();
     event->accept();
 }
 
+void frmMain::changeEvent(QEvent *event)
+{
+    // Minimised during a stream, the window waits in the tray.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_tray->isVisible() &&
+        m_session->isStreaming()) {
+        QTimer::singleShot(0, this, &QWidget::hide);
+    }
+    QWidget::changeEvent(event);
+}
+
 void frmMain::cmdExit_Click()
 {
+    m_exiting = true;
     close();
 }
 
 void frmMain::DisableControls()
 {
+    // Disabling the focused control hands the focus to the next one: from
+    // the start button that is "Exit", where the next Space would end the
+    // program. The focus waits on the window until "Cancel" can be used.
+    m_startFocusParked = cmdStart->hasFocus() || txtURL->hasFocus();
+    if (m_startFocusParked)
+        setFocus(Qt::OtherFocusReason);
     txtURL->setEnabled(false);
     cmdTemporary->setEnabled(false);
     cmbRecent->setEnabled(false);
@@ -375,6 +434,23 @@ void frmMain::DisableControls()
     // "Cancel" becomes usable once the station's header block has been read.
     cmdStart->setEnabled(false);
     chkStart->setEnabled(false);
+    updateTray();
+}
+
+void frmMain::enableStartButton()
+{
+    cmdStart->setEnabled(true);
+    if (m_startFocusParked && (focusWidget() == this || !focusWidget()))
+        cmdStart->setFocus(Qt::OtherFocusReason);
+    m_startFocusParked = false;
+    updateTray();
+}
+
+void frmMain::updateTray()
+{
+    const QString station = m_session->isStreaming() ? m_session->stationUrl() : QString();
+    m_tray->setStatus(station, lblStatus->text());
+    m_tray->setStartAction(cmdStart->text(), cmdStart->isEnabled());
 }
 
 void frmMain::EnableControls()
@@ -394,7 +470,7 @@ void frmMain::EnableControls()
     lblWelcome->setText(WelcomeText);
     setBold(lblWelcome, false);
     setBitrateWarning(false);
-    cmdStart->setEnabled(true);
+    enableStartButton();
     chkStart->setEnabled(true);
 }
 
@@ -411,22 +487,6 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     if (watched == imgTop && event->type() == QEvent::MouseButtonPress) {
         FormDrag();
         return true;
-    }
-    if (watched == cmbRecent) {
-        // Opening the drop-down list moves the keyboard focus into the list's
-        // popup; for the user the list still has the focus, and the follower
-        // timer keeps running.
-        if (event->type() == QEvent::FocusIn) {
-            cmbRecent_GotFocus();
-        } else if (event->type() == QEvent::FocusOut) {
-            bool intoPopup = static_cast<QFocusEvent *>(event)->reason() == Qt::PopupFocusReason;
-            // The popup is a window of its own, owned by the list.
-            for (const QWidget *w = QApplication::focusWidget(); w && !intoPopup;
-                 w = w->parentWidget())
-                intoPopup = w == cmbRecent;
-            if (!intoPopup)
-                cmbRecent_LostFocus();
-        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -493,7 +553,7 @@ void frmMain::optCustom_Click()
 void frmMain::setBitrateWarning(bool high)
 {
     if (high) {
-        lblBitrate->setTextColour(WarningRed);
+        lblBitrate->setTextColour(warningColour(palette()));
         lblBitrate->setUnderline(true);
         lblBitrate->setCursor(Qt::PointingHandCursor);
     } else {
@@ -506,13 +566,13 @@ void frmMain::setBitrateWarning(bool high)
 
 void frmMain::lblBitrate_Click()
 {
-    if (lblBitrate->textColour() != WarningRed)
+    if (lblBitrate->textColour() != warningColour(palette()))
         return;
     m_services.dialogs->showMessage(
         this, MessageIcon::Information, MessageButtons::Ok,
         QStringLiteral("Radio with high bitrate warning"),
         QStringLiteral("The selected radio has a high bitrate. Make sure your connection is fast "
-                       "enough to stream it in time (at lest 256 or 512 Kbps depending on the "
+                       "enough to stream it in time (at least 256 or 512 Kbps depending on the "
                        "bitrate and network performance), and also use the DSL/Cable/LAN mode "
                        "buffer size setting."));
 }
@@ -623,7 +683,7 @@ void frmMain::cmdGTAfolder_Click()
     setRadioPath(chosen);
 
     message(MessageIcon::Information,
-            QStringLiteral("The MP3Report file will be rebuilt and set its attributes to to "
+            QStringLiteral("The MP3Report file will be rebuilt and set its attributes to "
                            "read-only now. To manually modify it later, remove the Read Only "
                            "attribute from the file Properties dialog."));
 
@@ -746,7 +806,8 @@ void frmMain::AddRecentStation(const QString &title, const QString &url)
 }
 
 // The station playing becomes the selected one of the recent list, stored as
-// "LastUsed" at once.
+// "LastUsed" at once. It is selected without a user's choice, so the address
+// box is left alone.
 void frmMain::selectPlayingStation(const QString &url)
 {
     for (int slot = 0; slot < m_recent.count() && slot < cmbRecent->count(); ++slot) {
@@ -758,22 +819,10 @@ void frmMain::selectPlayingStation(const QString &url)
     SaveSettings(true);
 }
 
-void frmMain::cmbRecent_GotFocus()
+void frmMain::cmbRecent_Click(int index)
 {
-    m_tmrRecent->start();
-}
-
-void frmMain::cmbRecent_LostFocus()
-{
-    m_tmrRecent->stop();
-}
-
-void frmMain::tmrRecent_Timer()
-{
-    const int index = cmbRecent->currentIndex();
-    if (index < 0)
-        return;
-    txtURL->setText(m_recent.url(index));
+    if (index >= 0)
+        txtURL->setText(m_recent.url(index));
 }
 
 // The stream session
@@ -870,11 +919,12 @@ void frmMain::showStationHeaders(const StationHeaders &headers)
                                            "moments..."));
         setBold(lblWelcome, true);
     }
-    cmdStart->setEnabled(true);
+    enableStartButton();
 
     const QString title =
         headers.name + QStringLiteral(" [") + headers.bitrate + QStringLiteral(" Kbps]");
     AddRecentStation(title, txtURL->text());
+    // The station that plays is the one the next start shows.
     selectPlayingStation(txtURL->text());
 }
 
@@ -924,22 +974,26 @@ void frmMain::sessionStopped(const SessionStop &stop)
     m_handOff.streamEnded();
     switch (stop.reason) {
     case SessionStop::Reason::Refused:
+        m_tray->notify(QStringLiteral("Tavrix"), stop.status);
         message(MessageIcon::Stop, stop.message);
         lblStatus->setText(stop.status);
         shpBar->hide();
+        picStatusBar->setBar(shpBar);
         EnableControls();
         return;
     case SessionStop::Reason::FileError:
         // The inputs stay locked until the user presses "Cancel", which is
         // usable now whatever stage the response had reached.
-        cmdStart->setEnabled(true);
+        enableStartButton();
         lblStatus->setText(stop.status);
+        m_tray->notify(QStringLiteral("Tavrix"), stop.status);
         message(MessageIcon::Stop, stop.message);
         return;
     case SessionStop::Reason::Closed:
     case SessionStop::Reason::Failed:
-        cmdStart->setEnabled(true);
+        enableStartButton();
         lblStatus->setText(stop.status);
+        m_tray->notify(QStringLiteral("Tavrix"), stop.status);
         return;
     }
 }
@@ -951,6 +1005,7 @@ void frmMain::tmrMain_Timer()
     if (m_bufferQuestionOpen)
         return;
     m_handOff.tick();
+    updateTray();
 }
 
 void frmMain::setStatusText(const QString &text)

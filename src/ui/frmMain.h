@@ -20,6 +20,8 @@ class QPushButton;
 class QRadioButton;
 class QTimer;
 class ClickableLabel;
+class ProgressStrip;
+class TrayIcon;
 class StreamSession;
 struct SessionStop;
 struct StationHeaders;
@@ -50,6 +52,7 @@ signals:
     void gameNotReceivingAudio(const QString &reason);
 
 protected:
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -75,9 +78,7 @@ private:
     void optDSL_Click();
     void optCustom_Click();
     void tmrMain_Timer();
-    void tmrRecent_Timer();
-    void cmbRecent_GotFocus();
-    void cmbRecent_LostFocus();
+    void cmbRecent_Click(int index);
 
     // Folders and the recent list
     void setRadioPath(const QString &folder);
@@ -102,6 +103,8 @@ private:
     void sessionStopped(const SessionStop &stop);
 
     void setBitrateWarning(bool high);
+    void enableStartButton();
+    void updateTray();
     void message(MessageIcon icon, const QString &text);
     void messageLater(MessageIcon icon, const QString &text);
 
@@ -137,8 +140,15 @@ private:
     qint64 m_pendingBytes = -1;
     qint64 m_pendingFileSize = 0;
 
-    QTimer *m_tmrRecent = nullptr;
     QTimer *m_tmrMain = nullptr;
+
+    // The keyboard focus waits on the window itself while "Cancel" cannot be
+    // used yet, and goes back to it when it can.
+    bool m_startFocusParked = false;
+
+    TrayIcon *m_tray = nullptr;
+    bool m_exiting = false; // Exit was chosen: closing ends the program
+    bool m_toldAboutTray = false;
 
     QLabel *imgTop = nullptr;
     QLabel *lblVersion = nullptr;
@@ -165,7 +175,7 @@ private:
     QLabel *lblURL = nullptr;
     ClickableLabel *lblBitrate = nullptr;
     QLabel *lblStatus = nullptr;
-    QFrame *picStatusBar = nullptr;
+    ProgressStrip *picStatusBar = nullptr;
     QFrame *shpBar = nullptr;
     QLabel *lblGTA = nullptr;
     QLabel *lblGTAfolder = nullptr;

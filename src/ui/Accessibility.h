@@ -1,0 +1,9 @@
+#pragma once
+
+// Teaches Qt's accessibility layer the program's own controls: the link
+// labels (links that can be pressed), the progress strip (a progress bar with
+// a value) and the main window (a window, not an anonymous pane). Safe to
+// call more than once.
+namespace Accessibility {
+void install();
+}

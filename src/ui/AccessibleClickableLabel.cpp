@@ -1,0 +1,40 @@
+#include "ui/AccessibleClickableLabel.h"
+
+#include "ui/ClickableLabel.h"
+
+AccessibleClickableLabel::AccessibleClickableLabel(ClickableLabel *label)
+    : QAccessibleWidget(label, QAccessible::StaticText)
+{}
+
+QAccessible::Role AccessibleClickableLabel::role() const
+{
+    return label()->isLink() ? QAccessible::Link : QAccessible::StaticText;
+}
+
+QString AccessibleClickableLabel::text(QAccessible::Text t) const
+{
+    QString text = QAccessibleWidget::text(t);
+    if (t == QAccessible::Name && text.isEmpty())
+        text = label()->text();
+    return text;
+}
+
+QStringList AccessibleClickableLabel::actionNames() const
+{
+    if (!label()->isLink())
+        return QAccessibleWidget::actionNames();
+    return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+}
+
+void AccessibleClickableLabel::doAction(const QString &actionName)
+{
+    if (actionName == pressAction() && label()->isLink() && label()->isEnabled())
+        label()->click();
+    else
+        QAccessibleWidget::doAction(actionName);
+}
+
+ClickableLabel *AccessibleClickableLabel::label() const
+{
+    return static_cast<ClickableLabel *>(widget());
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QAccessibleWidget>
+
+class ProgressStrip;
+
+// Presents the progress strip as a progress bar with a value from 0 to 100.
+class AccessibleProgressStrip final : public QAccessibleWidget, public QAccessibleValueInterface
+{
+public:
+    explicit AccessibleProgressStrip(ProgressStrip *strip);
+
+    void *interface_cast(QAccessible::InterfaceType type) override;
+    QString text(QAccessible::Text t) const override;
+
+    QVariant currentValue() const override;
+    void setCurrentValue(const QVariant &) override {}
+    QVariant maximumValue() const override { return 100; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    ProgressStrip *strip() const;
+};
