@@ -72,8 +72,13 @@ QStringList StationDirectory::serversFromSetting(const QString &setting)
         const QUrl url(part.trimmed(), QUrl::StrictMode);
         const QString scheme = url.scheme().toLower();
         if (url.isValid() && !url.host().isEmpty() &&
-            (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
-            servers << url.toString(QUrl::StripTrailingSlash);
+            (scheme == QLatin1String("http") || scheme == QLatin1String("https"))) {
+            // Request paths are appended to the base address.
+            QString server = url.toString();
+            while (server.endsWith(QLatin1Char('/')))
+                server.chop(1);
+            servers << server;
+        }
     }
     return servers;
 }

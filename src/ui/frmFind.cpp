@@ -241,7 +241,7 @@ void frmFind::showCount()
         hidden += lstResults->topLevelItem(i)->isHidden() ? 1 : 0;
     const int shown = lstResults->topLevelItemCount() - hidden;
     QString text;
-    if (shown == 0 && hidden == 0)
+    if (shown == 0)
         text = tr("No station found.");
     else if (shown == 1)
         text = tr("1 station found.");
