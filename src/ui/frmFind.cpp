@@ -89,10 +89,10 @@ void frmFind::buildControls()
     lstResults->setAllColumnsShowFocus(true);
     lstResults->setSelectionMode(QAbstractItemView::SingleSelection);
     lstResults->header()->setStretchLastSection(true);
-    lstResults->setColumnWidth(NameColumn, 200);
-    lstResults->setColumnWidth(CodecColumn, 110);
+    lstResults->setColumnWidth(NameColumn, 190);
+    lstResults->setColumnWidth(CodecColumn, 150);
     lstResults->setColumnWidth(BitrateColumn, 50);
-    lstResults->setColumnWidth(CountryColumn, 110);
+    lstResults->setColumnWidth(CountryColumn, 90);
     // Double click and Enter.
     connect(lstResults, &QTreeWidget::itemActivated, this, &frmFind::cmdUse_Click);
     connect(lstResults, &QTreeWidget::currentItemChanged, this, &frmFind::updateUseButton);
