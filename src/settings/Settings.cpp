@@ -5,6 +5,7 @@ namespace {
 const QString BufferPathKey = QStringLiteral("Settings/BufferPath");
 const QString RadioPathKey = QStringLiteral("Settings/RadioPath");
 const QString LastUsedKey = QStringLiteral("Recent/LastUsed");
+const QString DirectoryServerKey = QStringLiteral("Directory/Server");
 
 QString recentTitleKey(int slot)
 {
@@ -79,6 +80,16 @@ void Settings::setRecent(int slot, const QString &title, const QString &url)
 {
     m_settings.setValue(recentTitleKey(slot), title);
     m_settings.setValue(recentUrlKey(slot), url);
+}
+
+QString Settings::directoryServer() const
+{
+    return text(DirectoryServerKey);
+}
+
+void Settings::setDirectoryServer(const QString &server)
+{
+    m_settings.setValue(DirectoryServerKey, server);
 }
 
 bool Settings::sync()

@@ -34,6 +34,12 @@ public:
     QString recentUrl(int slot) const;
     void setRecent(int slot, const QString &title, const QString &url);
 
+    // [Directory]: the station directory's base address (for example
+    // "https://mirror.example:8443"), several separated by commas; empty
+    // means the servers are found through DNS.
+    QString directoryServer() const;
+    void setDirectoryServer(const QString &server);
+
     // Writes pending changes to disk now. Returns false when the file could
     // not be written (its folder or the file itself refuses it); the values
     // stay readable from this object for the rest of the run.

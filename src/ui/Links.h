@@ -29,10 +29,11 @@ inline QString authorMail()
     return QStringLiteral("mailto:makers@oribel.net?subject=Tavrix:");
 }
 
-// The directory of Internet radio stations opened by the main window's "Find...".
+// The web site of the station directory that the main window's "Find..."
+// searches.
 inline QString stationDirectory()
 {
-    return QStringLiteral("https://dir.xiph.org/");
+    return QStringLiteral("https://www.radio-browser.info/");
 }
 
 } // namespace Links

@@ -11,7 +11,6 @@
 #include "ui/BufferModes.h"
 #include "ui/ClickableLabel.h"
 #include "ui/ColourContrast.h"
-#include "ui/Links.h"
 #include "ui/ProgressStrip.h"
 #include "ui/Resources.h"
 #include "ui/TrayIcon.h"
@@ -20,6 +19,7 @@
 #include "ui/WidgetLook.h"
 #include "ui/WindowFont.h"
 #include "ui/frmAbout.h"
+#include "ui/frmFind.h"
 #include "util/LeadingNumber.h"
 
 #include <QCheckBox>
@@ -517,7 +517,17 @@ void frmMain::paintEvent(QPaintEvent *)
 
 void frmMain::lblFind_Click()
 {
-    m_services.shell->OpenDocument(Links::stationDirectory());
+    if (!m_find) {
+        m_find = new frmFind(m_services, m_settings.directoryServer(), this);
+        connect(m_find, &frmFind::stationChosen, txtURL, &QLineEdit::setText);
+        // The directory counts a click for its station once it plays; the
+        // inputs are locked while a stream runs, so txtURL is its address.
+        connect(m_session, &StreamSession::headersRead, m_find,
+                [this] { m_find->stationStarted(txtURL->text()); });
+    }
+    m_find->show();
+    m_find->raise();
+    m_find->activateWindow();
 }
 
 void frmMain::cmdAbout_Click()

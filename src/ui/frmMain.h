@@ -26,6 +26,7 @@ class StreamSession;
 struct SessionStop;
 struct StationHeaders;
 class frmAbout;
+class frmFind;
 
 // The program's working window: station, folders, buffer mode, status and the
 // start button. It reads its controls, hands the work to the stream session
@@ -123,6 +124,7 @@ private:
     QString m_socketLoadError;
     HandOffMachine m_handOff;
     frmAbout *m_about = nullptr;
+    frmFind *m_find = nullptr;
 
     QString m_radioPath;  // ends with '/'; empty while none is chosen
     QString m_bufferPath; // ends with '/'; empty while none is chosen
