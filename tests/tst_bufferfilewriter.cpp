@@ -17,7 +17,7 @@ QByteArray contents(const QString &path)
 
 } // namespace
 
-class TestBufferFileWriter : public QObject
+class BufferFileWriterTest : public QObject
 {
     Q_OBJECT
 
@@ -29,11 +29,12 @@ private slots:
     void kilobyteLimits();
     void counterGoesPastThreeDigits();
     void secondSessionStartsAtZero();
+    void fileFinishedEarlyKeepsNumbering();
     void missingOrRemovedFolder();
     void fullDisk();
 };
 
-void TestBufferFileWriter::fileNames_data()
+void BufferFileWriterTest::fileNames_data()
 {
     QTest::addColumn<quint32>("counter");
     QTest::addColumn<QString>("name");
@@ -47,14 +48,14 @@ void TestBufferFileWriter::fileNames_data()
     QTest::newRow("max") << 4294967295u << QStringLiteral("4294967295_strm.mp3");
 }
 
-void TestBufferFileWriter::fileNames()
+void BufferFileWriterTest::fileNames()
 {
     QFETCH(quint32, counter);
     QFETCH(QString, name);
     QCOMPARE(BufferFileWriter::fileNameFor(counter), name);
 }
 
-void TestBufferFileWriter::finishesOncePastTheLimit()
+void BufferFileWriterTest::finishesOncePastTheLimit()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -108,14 +109,14 @@ void TestBufferFileWriter::finishesOncePastTheLimit()
     QCOMPARE(writer.counter(), 2u);
 }
 
-void TestBufferFileWriter::kilobyteLimits_data()
+void BufferFileWriterTest::kilobyteLimits_data()
 {
     QTest::addColumn<qint64>("kilobytes");
     QTest::newRow("128 KB") << qint64(128);
     QTest::newRow("3076 KB") << qint64(3076);
 }
 
-void TestBufferFileWriter::kilobyteLimits()
+void BufferFileWriterTest::kilobyteLimits()
 {
     QFETCH(qint64, kilobytes);
     QTemporaryDir dir;
@@ -135,7 +136,7 @@ void TestBufferFileWriter::kilobyteLimits()
     QCOMPARE(QFileInfo(folder + QStringLiteral("000_strm.mp3")).size(), kilobytes * 1024 + 1);
 }
 
-void TestBufferFileWriter::counterGoesPastThreeDigits()
+void BufferFileWriterTest::counterGoesPastThreeDigits()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -157,7 +158,26 @@ void TestBufferFileWriter::counterGoesPastThreeDigits()
     QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 1001);
 }
 
-void TestBufferFileWriter::secondSessionStartsAtZero()
+void BufferFileWriterTest::fileFinishedEarlyKeepsNumbering()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.path() + u'/';
+
+    // A lost connection finishes the file short of its size; the next
+    // connection's audio goes on in the next number.
+    BufferFileWriter writer;
+    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.append("before", 1024));
+    QVERIFY(writer.startNextFile());
+    QCOMPARE(writer.bytes(), 0);
+    QVERIFY(writer.append("after", 1024));
+    QCOMPARE(contents(folder + QStringLiteral("000_strm.mp3")), QByteArray("before"));
+    QCOMPARE(contents(folder + QStringLiteral("001_strm.mp3")), QByteArray("after"));
+    QCOMPARE(writer.counter(), 1u);
+}
+
+void BufferFileWriterTest::secondSessionStartsAtZero()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -181,7 +201,7 @@ void TestBufferFileWriter::secondSessionStartsAtZero()
     QCOMPARE(contents(folder + QStringLiteral("002_strm.mp3")), QByteArrayLiteral("third"));
 }
 
-void TestBufferFileWriter::missingOrRemovedFolder()
+void BufferFileWriterTest::missingOrRemovedFolder()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -210,7 +230,7 @@ void TestBufferFileWriter::missingOrRemovedFolder()
     QVERIFY(!writer.append("more", 10));
 }
 
-void TestBufferFileWriter::fullDisk()
+void BufferFileWriterTest::fullDisk()
 {
     // /dev/full takes every write with "No space left on device": a buffer
     // file name pointing at it behaves like a file on a full disk.
@@ -240,5 +260,5 @@ void TestBufferFileWriter::fullDisk()
     QCOMPARE(contents(folder + QStringLiteral("001_strm.mp3")), QByteArrayLiteral("second file"));
 }
 
-QTEST_GUILESS_MAIN(TestBufferFileWriter)
+QTEST_GUILESS_MAIN(BufferFileWriterTest)
 #include "tst_bufferfilewriter.moc"

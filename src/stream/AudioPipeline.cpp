@@ -33,6 +33,12 @@ void AudioPipeline::feed(QByteArrayView audio)
     emit progress(filled, m_fileSizeBytes);
 }
 
+void AudioPipeline::endStream()
+{
+    if (m_bufferFile.isOpen() && m_bufferFile.bytes() > 0 && !m_bufferFile.startNextFile())
+        failed();
+}
+
 void AudioPipeline::stop()
 {
     m_bufferFile.close();

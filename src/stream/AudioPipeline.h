@@ -31,6 +31,10 @@ public:
     void beginStream(const AudioStreamInfo &info);
     // Audio bytes of the current connection.
     void feed(QByteArrayView audio);
+    // The connection was lost and the session goes on: the file written so
+    // far is finished so that the game gets it, and numbering continues with
+    // the next connection's audio.
+    void endStream();
     // Ends the session: the current file is closed.
     void stop();
 

@@ -64,6 +64,11 @@ bool BufferFileWriter::append(QByteArrayView data, qint64 limitBytes)
     if (m_bytes <= limitBytes)
         return true;
 
+    return startNextFile();
+}
+
+bool BufferFileWriter::startNextFile()
+{
     m_file.close();
     ++m_counter;
     m_bytes = 0;

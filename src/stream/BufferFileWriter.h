@@ -24,6 +24,11 @@ public:
     // cannot be written or created; the files written so far stay as they are.
     bool append(QByteArrayView data, qint64 limitBytes);
 
+    // Finishes the current file where it is and opens the next number, so
+    // that what has been written can be handed off now. Returns false as
+    // append() does.
+    bool startNextFile();
+
     void close();
     bool isOpen() const { return m_file.isOpen(); }
 
