@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "handoff/GameFolder.h"
 #include "handoff/ReportBackup.h"
 
@@ -7,20 +8,6 @@
 #include <QTest>
 
 namespace {
-
-void createFile(const QString &path, const QByteArray &content = {})
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    file.write(content);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The stored mode bits; WriteUser only tells whether this user may write,
 // which is always so for root.
@@ -51,8 +38,8 @@ void GameFolderTest::reportIsRewrittenReadOnlyUnderItsOwnName()
     QVERIFY(GameFolder::findReport(mp3).isEmpty());
 
     const QString onDisk = mp3 + QStringLiteral("mp3report.TXT");
-    createFile(onDisk, QByteArray(300000, 'z'));
-    createFile(mp3 + QStringLiteral("song.mp3"), "audio");
+    writeFile(onDisk, QByteArray(300000, 'z'));
+    writeFile(mp3 + QStringLiteral("song.mp3"), "audio");
     QVERIFY(QFile::setPermissions(onDisk, QFile::permissions(onDisk) & ~AnyWrite));
     QCOMPARE(GameFolder::findReport(mp3), onDisk);
 
@@ -71,7 +58,7 @@ void GameFolderTest::reportIsRewrittenReadOnlyUnderItsOwnName()
     for (int round = 0; round < 2; ++round) {
         QString error;
         QVERIFY2(GameFolder::writeReport(GameFolder::findReport(mp3), &error), qPrintable(error));
-        QCOMPARE(readAll(onDisk), expected);
+        QCOMPARE(readFile(onDisk), expected);
         QCOMPARE(QFile::permissions(onDisk) & AnyWrite, QFileDevice::Permissions());
     }
     QCOMPARE(QDir(mp3).entryList(QDir::Files, QDir::Name),
@@ -101,8 +88,8 @@ void GameFolderTest::originalReportIsKeptOnce()
     const ReportBackup backup(root.filePath(QStringLiteral("data/tavrix")));
     const QString first = root.filePath(QStringLiteral("Games/GTA III/MP3/"));
     const QString second = root.filePath(QStringLiteral("Other/GTA III/MP3/"));
-    createFile(first + QStringLiteral("mp3report.TXT"), "the game's own report");
-    createFile(second + QStringLiteral("MP3Report.txt"), "another report");
+    writeFile(first + QStringLiteral("mp3report.TXT"), "the game's own report");
+    writeFile(second + QStringLiteral("MP3Report.txt"), "another report");
     QVERIFY(QFile::setPermissions(first + QStringLiteral("mp3report.TXT"),
                                   QFileDevice::ReadOwner | QFileDevice::ReadGroup));
 
@@ -115,9 +102,9 @@ void GameFolderTest::originalReportIsKeptOnce()
         QString error;
         QVERIFY2(GameFolder::writeReport(GameFolder::findReport(first), backup, &error),
                  qPrintable(error));
-        QCOMPARE(readAll(first + QStringLiteral("mp3report.TXT")), GameFolder::reportContent());
-        QCOMPARE(readAll(copy), "the game's own report");
-        createFile(first + QStringLiteral("mp3report.TXT"), "edited by hand");
+        QCOMPARE(readFile(first + QStringLiteral("mp3report.TXT")), GameFolder::reportContent());
+        QCOMPARE(readFile(copy), "the game's own report");
+        writeFile(first + QStringLiteral("mp3report.TXT"), "edited by hand");
     }
     // The same folder named another way keeps the same copy.
     QCOMPARE(backup.copyPathFor(root.filePath(QStringLiteral("Games/x/../GTA III/MP3/"
@@ -129,7 +116,7 @@ void GameFolderTest::originalReportIsKeptOnce()
     QVERIFY(GameFolder::writeReport(GameFolder::findReport(second), backup, &error));
     const QString otherCopy = backup.copyPathFor(GameFolder::findReport(second));
     QVERIFY(otherCopy != copy);
-    QCOMPARE(readAll(otherCopy), "another report");
+    QCOMPARE(readFile(otherCopy), "another report");
     QCOMPARE(
         QDir(root.filePath(QStringLiteral("data/tavrix/reports"))).entryList(QDir::Files).size(),
         2);
@@ -140,13 +127,13 @@ void GameFolderTest::originalReportIsKeptOnce()
     QVERIFY(none.ok && !none.copied);
 
     // When the original cannot be kept, the report is left as it was.
-    createFile(root.filePath(QStringLiteral("blocked")), "a file where the folder would go");
+    writeFile(root.filePath(QStringLiteral("blocked")), "a file where the folder would go");
     const ReportBackup blocked(root.filePath(QStringLiteral("blocked")));
-    createFile(root.filePath(QStringLiteral("Third/MP3/MP3Report.txt")), "third");
+    writeFile(root.filePath(QStringLiteral("Third/MP3/MP3Report.txt")), "third");
     QVERIFY(!GameFolder::writeReport(root.filePath(QStringLiteral("Third/MP3/MP3Report.txt")),
                                      blocked, &error));
     QVERIFY2(error.contains(QStringLiteral("blocked")), qPrintable(error));
-    QCOMPARE(readAll(root.filePath(QStringLiteral("Third/MP3/MP3Report.txt"))), "third");
+    QCOMPARE(readFile(root.filePath(QStringLiteral("Third/MP3/MP3Report.txt"))), "third");
 }
 
 void GameFolderTest::gameDirectoryAndFileNames_data()
@@ -203,9 +190,9 @@ void GameFolderTest::gameExecutableIsFoundWhateverItsCase()
         root.filePath(QStringLiteral("Jeux/Grand Theft Auto Ω")) + QLatin1Char('/');
     QVERIFY(QDir().mkpath(game + QStringLiteral("mp3")));
     for (const QString &file : files)
-        createFile(game + file);
+        writeFile(game + file);
     // Executables inside the MP3 folder itself do not count.
-    createFile(game + QStringLiteral("mp3/gta-vc.exe"));
+    writeFile(game + QStringLiteral("mp3/gta-vc.exe"));
 
     QCOMPARE(GameFolder::findGameExecutable(game + QStringLiteral("mp3/")),
              expected.isEmpty() ? QString() : game + expected);

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "handoff/GameInstallationFinder.h"
 
 #include <QDir>
@@ -6,14 +7,6 @@
 #include <QTest>
 
 namespace {
-
-void createFile(const QString &path, const QByteArray &content = {})
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    file.write(content);
-}
 
 QByteArray manifest(int appId, const QString &installDir)
 {
@@ -94,18 +87,18 @@ void GameInstallationsTest::steamLibrariesAndWinePrefixesAreSearched()
     // (Vice City, without an MP3 folder yet) and one on a drive that is gone.
     const QString steam = home + QStringLiteral("/.local/share/Steam");
     const QString second = base + QStringLiteral("/Zweite Platte/SteamLibrary");
-    createFile(steam + QStringLiteral("/steamapps/libraryfolders.vdf"),
-               libraryFolders({steam, second, base + QStringLiteral("/unplugged/SteamLibrary")}));
-    createFile(steam + QStringLiteral("/steamapps/appmanifest_12100.acf"),
-               manifest(12100, QStringLiteral("Grand Theft Auto 3")));
-    createFile(steam + QStringLiteral("/steamapps/common/Grand Theft Auto 3/GTA3.EXE"));
-    createFile(steam + QStringLiteral("/steamapps/common/Grand Theft Auto 3/MP3/mp3report.TXT"));
-    createFile(second + QStringLiteral("/steamapps/appmanifest_12110.acf"),
-               manifest(12110, QStringLiteral("Grand Theft Auto Vice City")));
-    createFile(second + QStringLiteral("/steamapps/common/Grand Theft Auto Vice City/gta-vc.exe"));
+    writeFile(steam + QStringLiteral("/steamapps/libraryfolders.vdf"),
+              libraryFolders({steam, second, base + QStringLiteral("/unplugged/SteamLibrary")}));
+    writeFile(steam + QStringLiteral("/steamapps/appmanifest_12100.acf"),
+              manifest(12100, QStringLiteral("Grand Theft Auto 3")));
+    writeFile(steam + QStringLiteral("/steamapps/common/Grand Theft Auto 3/GTA3.EXE"));
+    writeFile(steam + QStringLiteral("/steamapps/common/Grand Theft Auto 3/MP3/mp3report.TXT"));
+    writeFile(second + QStringLiteral("/steamapps/appmanifest_12110.acf"),
+              manifest(12110, QStringLiteral("Grand Theft Auto Vice City")));
+    writeFile(second + QStringLiteral("/steamapps/common/Grand Theft Auto Vice City/gta-vc.exe"));
     // A manifest whose game is no longer on the disk, and one that escapes.
-    createFile(second + QStringLiteral("/steamapps/appmanifest_12100.acf"),
-               manifest(12100, QStringLiteral("Grand Theft Auto 3")));
+    writeFile(second + QStringLiteral("/steamapps/appmanifest_12100.acf"),
+              manifest(12100, QStringLiteral("Grand Theft Auto 3")));
     // ~/.steam/steam is a link to the same Steam: found once; ~/.steam/root
     // (below) links to the Flatpak's data/Steam, whose broken file is told once.
     QVERIFY(QDir().mkpath(home + QStringLiteral("/.steam")));
@@ -117,42 +110,40 @@ void GameInstallationsTest::steamLibrariesAndWinePrefixesAreSearched()
     // older data/Steam folder has a broken libraryfolders.vdf.
     const QString flatpakHome = home + QStringLiteral("/.var/app/com.valvesoftware.Steam");
     const QString flatpak = flatpakHome + QStringLiteral("/.local/share/Steam");
-    createFile(flatpak + QStringLiteral("/steamapps/libraryfolders.vdf"),
-               libraryFolders({home + QStringLiteral("/.local/share/Steam"),
-                               home + QStringLiteral("/Extra")}));
-    createFile(flatpak + QStringLiteral("/steamapps/appmanifest_12110.acf"),
-               manifest(12110, QStringLiteral("..")));
-    createFile(flatpak + QStringLiteral("/steamapps/appmanifest_12100.acf"),
-               manifest(12100, QStringLiteral("GTA III")));
-    createFile(flatpak + QStringLiteral("/steamapps/common/GTA III/gta3.exe"));
-    createFile(flatpak + QStringLiteral("/steamapps/common/GTA III/mp3/MP3Report.txt"));
+    writeFile(flatpak + QStringLiteral("/steamapps/libraryfolders.vdf"),
+              libraryFolders(
+                  {home + QStringLiteral("/.local/share/Steam"), home + QStringLiteral("/Extra")}));
+    writeFile(flatpak + QStringLiteral("/steamapps/appmanifest_12110.acf"),
+              manifest(12110, QStringLiteral("..")));
+    writeFile(flatpak + QStringLiteral("/steamapps/appmanifest_12100.acf"),
+              manifest(12100, QStringLiteral("GTA III")));
+    writeFile(flatpak + QStringLiteral("/steamapps/common/GTA III/gta3.exe"));
+    writeFile(flatpak + QStringLiteral("/steamapps/common/GTA III/mp3/MP3Report.txt"));
     const QString extra = flatpakHome + QStringLiteral("/Extra");
-    createFile(extra + QStringLiteral("/steamapps/appmanifest_12110.acf"),
-               manifest(12110, QStringLiteral("GTA Vice City")));
-    createFile(extra + QStringLiteral("/steamapps/common/GTA Vice City/gta-vc.exe"));
+    writeFile(extra + QStringLiteral("/steamapps/appmanifest_12110.acf"),
+              manifest(12110, QStringLiteral("GTA Vice City")));
+    writeFile(extra + QStringLiteral("/steamapps/common/GTA Vice City/gta-vc.exe"));
     const QString flatpakData = flatpakHome + QStringLiteral("/data/Steam");
-    createFile(flatpakData + QStringLiteral("/steamapps/libraryfolders.vdf"),
-               "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/x\n");
+    writeFile(flatpakData + QStringLiteral("/steamapps/libraryfolders.vdf"),
+              "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/x\n");
     QVERIFY(QFile::link(flatpakData, home + QStringLiteral("/.steam/root")));
 
     // Wine prefixes: ~/.wine, $WINEPREFIX, Lutris (default folder and a
     // prefix named in its game file), Heroic and Bottles.
-    createFile(home +
-               QStringLiteral("/.wine/drive_c/Program Files/Rockstar Games/GTAIII/gta3.exe"));
-    createFile(home + QStringLiteral("/.wine/drive_c/windows/gta3.exe"));   // not searched
-    createFile(home + QStringLiteral("/.wine/drive_c/a/b/c/d/e/gta3.exe")); // too deep
+    writeFile(home + QStringLiteral("/.wine/drive_c/Program Files/Rockstar Games/GTAIII/gta3.exe"));
+    writeFile(home + QStringLiteral("/.wine/drive_c/windows/gta3.exe"));   // not searched
+    writeFile(home + QStringLiteral("/.wine/drive_c/a/b/c/d/e/gta3.exe")); // too deep
     QVERIFY(QDir().mkpath(home + QStringLiteral("/.wine/drive_c/users/player")));
     QVERIFY(QFile::link(home, home + QStringLiteral("/.wine/drive_c/users/player/Desktop")));
     const QString ownPrefix = base + QStringLiteral("/prefix");
-    createFile(ownPrefix + QStringLiteral("/drive_c/GTA3/Gta3.exe"));
-    createFile(home + QStringLiteral("/Games/gta-vice-city/drive_c/Games/Vice City/GTA-VC.exe"));
-    createFile(home + QStringLiteral("/Games/gta-vice-city/drive_c/Games/Vice City/mp3/x.mp3"));
-    createFile(home + QStringLiteral("/.config/lutris/games/gta-3-1688.yml"),
-               "game:\n  exe: drive_c/GTA3/gta3.exe\n  prefix: '~/Lutris Prefixes/gta3'\n");
-    createFile(home + QStringLiteral("/Lutris Prefixes/gta3/drive_c/GTA3/gta3.exe"));
-    createFile(home +
-               QStringLiteral("/Games/Heroic/Prefixes/default/GTA VC/drive_c/VC/gta-vc.exe"));
-    createFile(home + QStringLiteral("/.local/share/bottles/bottles/Rockstar/drive_c/x/gta3.exe"));
+    writeFile(ownPrefix + QStringLiteral("/drive_c/GTA3/Gta3.exe"));
+    writeFile(home + QStringLiteral("/Games/gta-vice-city/drive_c/Games/Vice City/GTA-VC.exe"));
+    writeFile(home + QStringLiteral("/Games/gta-vice-city/drive_c/Games/Vice City/mp3/x.mp3"));
+    writeFile(home + QStringLiteral("/.config/lutris/games/gta-3-1688.yml"),
+              "game:\n  exe: drive_c/GTA3/gta3.exe\n  prefix: '~/Lutris Prefixes/gta3'\n");
+    writeFile(home + QStringLiteral("/Lutris Prefixes/gta3/drive_c/GTA3/gta3.exe"));
+    writeFile(home + QStringLiteral("/Games/Heroic/Prefixes/default/GTA VC/drive_c/VC/gta-vc.exe"));
+    writeFile(home + QStringLiteral("/.local/share/bottles/bottles/Rockstar/drive_c/x/gta3.exe"));
 
     const GameInstallationFinder finder(home,
                                         environmentWith(QStringLiteral("WINEPREFIX"), ownPrefix));
@@ -231,18 +222,18 @@ void GameInstallationsTest::oneExecutableIsDescribed()
     QTemporaryDir root;
     const QString base = QFileInfo(root.path()).canonicalFilePath();
     const QString library = base + QStringLiteral("/Library");
-    createFile(library + QStringLiteral("/SteamApps/appmanifest_12110.acf"),
-               manifest(12110, QStringLiteral("Vice City")));
+    writeFile(library + QStringLiteral("/SteamApps/appmanifest_12110.acf"),
+              manifest(12110, QStringLiteral("Vice City")));
     const QString steamExe = library + QStringLiteral("/SteamApps/common/Vice City/gta-vc.exe");
-    createFile(steamExe);
+    writeFile(steamExe);
     // The same layout, but no manifest names the folder.
     const QString unlisted = library + QStringLiteral("/SteamApps/common/Other/gta3.exe");
-    createFile(unlisted);
+    writeFile(unlisted);
     const QString wineExe = base + QStringLiteral("/pfx/drive_c/Rockstar/GTA3/gta3.exe");
-    createFile(wineExe);
-    createFile(base + QStringLiteral("/pfx/drive_c/Rockstar/GTA3/Mp3/x.mp3"));
+    writeFile(wineExe);
+    writeFile(base + QStringLiteral("/pfx/drive_c/Rockstar/GTA3/Mp3/x.mp3"));
     const QString plain = base + QStringLiteral("/copies/gta3/gta3.exe");
-    createFile(plain);
+    writeFile(plain);
 
     const GameInstallationFinder finder(base, QProcessEnvironment());
     const GameInstallation steam = finder.describe(steamExe);

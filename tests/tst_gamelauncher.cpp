@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "platform/GameLauncher.h"
 
 #include <QDir>
@@ -6,20 +7,6 @@
 #include <QTest>
 
 namespace {
-
-void createFile(const QString &path, const QByteArray &content = {})
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    file.write(content);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 constexpr QFileDevice::Permissions Executable =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ExeUser;
@@ -58,10 +45,10 @@ QString GameLauncherTest::installTools(const QStringList &names)
     QDir().mkpath(bin);
     for (const QString &name : names) {
         const QString script = QDir(bin).filePath(name);
-        createFile(script, QStringLiteral("#!/bin/sh\nprintf '%s|%s|%s|%s\\n' '%1' \"$PWD\" "
-                                          "\"${WINEPREFIX-unset}\" \"$*\" >> '%2'\n")
-                               .arg(name, m_record)
-                               .toUtf8());
+        writeFile(script, QStringLiteral("#!/bin/sh\nprintf '%s|%s|%s|%s\\n' '%1' \"$PWD\" "
+                                         "\"${WINEPREFIX-unset}\" \"$*\" >> '%2'\n")
+                              .arg(name, m_record)
+                              .toUtf8());
         QFile::setPermissions(script, Executable);
     }
     return bin;
@@ -72,9 +59,9 @@ QString GameLauncherTest::launchAndRecord(const LaunchResult &result)
 {
     if (!result.started)
         return QStringLiteral("not started: ") + result.error;
-    if (!QTest::qWaitFor([this] { return readAll(m_record).endsWith('\n'); }, 10000))
+    if (!QTest::qWaitFor([this] { return readFile(m_record).endsWith('\n'); }, 10000))
         return QStringLiteral("nothing recorded");
-    QString line = QString::fromUtf8(readAll(m_record)).trimmed();
+    QString line = QString::fromUtf8(readFile(m_record)).trimmed();
     QFile::remove(m_record);
     return line.replace(m_root->path(), QStringLiteral("~"));
 }
@@ -105,14 +92,14 @@ void GameLauncherTest::gamesStartTheWayTheyAreInstalled()
     // A copy in a Wine prefix runs in that prefix, in its own folder.
     const QString prefix = base + QStringLiteral("/My Prefix");
     const QString inPrefix = prefix + QStringLiteral("/drive_c/Rockstar Games/GTA Vice City");
-    createFile(inPrefix + QStringLiteral("/gta-vc.exe"));
+    writeFile(inPrefix + QStringLiteral("/gta-vc.exe"));
     QCOMPARE(launchAndRecord(launcher.launch(inPrefix + QStringLiteral("/gta-vc.exe"))),
              "wine|~/My Prefix/drive_c/Rockstar Games/GTA Vice City|~/My Prefix|~/My "
              "Prefix/drive_c/Rockstar Games/GTA Vice City/gta-vc.exe");
 
     // Any other .exe runs in the user's own prefix, in the folder handed in.
     const QString plain = base + QStringLiteral("/copy/GTA3.EXE");
-    createFile(plain);
+    writeFile(plain);
     QCOMPARE(launchAndRecord(launcher.launch(plain, base)), "wine|~|unset|~/copy/GTA3.EXE");
     QProcessEnvironment ownPrefix = environment;
     ownPrefix.insert(QStringLiteral("WINEPREFIX"), QStringLiteral("/opt/prefix"));
@@ -121,17 +108,17 @@ void GameLauncherTest::gamesStartTheWayTheyAreInstalled()
 
     // A Steam copy found by its place in a library goes through Steam.
     const QString library = base + QStringLiteral("/library");
-    createFile(library + QStringLiteral("/steamapps/appmanifest_12100.acf"),
-               "\"AppState\" { \"installdir\" \"Grand Theft Auto 3\" }");
+    writeFile(library + QStringLiteral("/steamapps/appmanifest_12100.acf"),
+              "\"AppState\" { \"installdir\" \"Grand Theft Auto 3\" }");
     const QString steamExe =
         library + QStringLiteral("/steamapps/common/Grand Theft Auto 3/gta3.exe");
-    createFile(steamExe);
+    writeFile(steamExe);
     QCOMPARE(launchAndRecord(launcher.launch(steamExe)),
              "steam|~/library/steamapps/common/Grand Theft Auto 3|unset|-applaunch 12100");
 
     // Anything else goes to the desktop's handler; a native program runs itself.
     const QString document = base + QStringLiteral("/copy/readme.txt");
-    createFile(document);
+    writeFile(document);
     QCOMPARE(launchAndRecord(launcher.launch(document)), "xdg-open|~/copy|unset|~/copy/readme.txt");
     const QString native = QDir(installTools({QStringLiteral("re3")})).filePath("re3");
     QCOMPARE(launchAndRecord(launcher.launch(native, base)), "re3|~|unset|");
@@ -141,7 +128,7 @@ void GameLauncherTest::missingProgramsAreReported()
 {
     const QString base = m_root->path();
     const QString exe = base + QStringLiteral("/pfx/drive_c/gta3/gta3.exe");
-    createFile(exe);
+    writeFile(exe);
 
     struct Case
     {

@@ -7,7 +7,7 @@
 #include <QString>
 
 // Writes `bytes` to `path`, creating folders as needed; fails the test otherwise.
-void writeFile(const QString &path, const QByteArray &bytes);
+void writeFile(const QString &path, const QByteArray &bytes = {});
 // The file's bytes; empty when it cannot be read.
 QByteArray readFile(const QString &path);
 
