@@ -65,7 +65,8 @@ void StreamSession::Sck_DataArrival(qint32)
         return;
     case ResponseParser::Outcome::HeadersRead:
         emit headersRead(m_response.headers());
-        m_audio->beginStream({QString(), m_response.headers().bitrate});
+        m_audio->beginStream({m_response.contentType(), m_response.headers().bitrate,
+                              QString::fromLatin1(m_response.header("icy-metaint"))});
         m_audio->feed(m_response.takeAudio());
         return;
     case ResponseParser::Outcome::Audio:

@@ -13,6 +13,8 @@ TrayIcon::TrayIcon(QWidget *window, QObject *parent)
 {
     m_showHide = m_menu->addAction(QStringLiteral("Hide"), this, &TrayIcon::toggleWindow);
     m_start = m_menu->addAction(QStringLiteral("Start Buffering"), this, &TrayIcon::startRequested);
+    m_titles =
+        m_menu->addAction(QStringLiteral("Played Titles..."), this, &TrayIcon::titlesRequested);
     m_menu->addSeparator();
     m_exit = m_menu->addAction(QStringLiteral("Exit"), this, &TrayIcon::exitRequested);
     connect(m_menu.get(), &QMenu::aboutToShow, this, &TrayIcon::updateShowHideText);
@@ -46,11 +48,26 @@ bool TrayIcon::isVisible() const
 
 void TrayIcon::setStatus(const QString &station, const QString &status)
 {
+    m_station = station;
+    m_status = status;
+    updateToolTip();
+}
+
+void TrayIcon::setTitle(const QString &title)
+{
+    m_title = title;
+    updateToolTip();
+}
+
+void TrayIcon::updateToolTip()
+{
     QStringList lines{QStringLiteral("Tavrix")};
-    if (!station.isEmpty())
-        lines << station;
-    if (!status.isEmpty())
-        lines << status;
+    if (!m_station.isEmpty())
+        lines << m_station;
+    if (!m_station.isEmpty() && !m_title.isEmpty())
+        lines << QStringLiteral("Now playing: ") + m_title;
+    if (!m_status.isEmpty())
+        lines << m_status;
     m_icon->setToolTip(lines.join(QLatin1Char('\n')));
 }
 

@@ -28,8 +28,11 @@ public:
     void show();
     bool isVisible() const;
 
-    // The tooltip: program, station (left out when empty) and status.
+    // The tooltip: program, station (left out when empty), the title it
+    // plays (see setTitle()) and status.
     void setStatus(const QString &station, const QString &status);
+    // The title the station plays now; empty when none.
+    void setTitle(const QString &title);
     QString toolTip() const;
 
     // The text of the start button ("Start Buffering" or "Cancel") and
@@ -39,6 +42,7 @@ public:
     QMenu *menu() const { return m_menu.get(); }
     QAction *showHideAction() const { return m_showHide; }
     QAction *startAction() const { return m_start; }
+    QAction *titlesAction() const { return m_titles; }
     QAction *exitAction() const { return m_exit; }
 
     // Shows a desktop notification, only while the icon is in the tray and
@@ -48,17 +52,24 @@ public:
 
 signals:
     void startRequested();
+    // "Played Titles" was chosen.
+    void titlesRequested();
     void exitRequested();
 
 private:
     bool windowShown() const;
     void toggleWindow();
     void updateShowHideText();
+    void updateToolTip();
 
     QPointer<QWidget> m_window;
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon *m_icon = nullptr;
     QAction *m_showHide = nullptr;
     QAction *m_start = nullptr;
+    QAction *m_titles = nullptr;
+    QString m_station;
+    QString m_status;
+    QString m_title;
     QAction *m_exit = nullptr;
 };

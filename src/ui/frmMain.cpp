@@ -5,8 +5,10 @@
 #include "platform/FileOperations.h"
 #include "platform/FolderCheck.h"
 #include "platform/Shell.h"
+#include "stream/AudioPipeline.h"
 #include "stream/StationAddress.h"
 #include "stream/StreamSession.h"
+#include "stream/TitleHistory.h"
 #include "ui/Accessibility.h"
 #include "ui/BufferModes.h"
 #include "ui/ClickableLabel.h"
@@ -20,8 +22,10 @@
 #include "ui/WindowFont.h"
 #include "ui/frmAbout.h"
 #include "ui/frmFind.h"
+#include "ui/frmTitles.h"
 #include "util/LeadingNumber.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -36,6 +40,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QTimer>
@@ -161,6 +166,13 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     connect(m_session, &StreamSession::stopped, this, &frmMain::sessionStopped);
     connect(m_session, &StreamSession::socketErrorMessage, this,
             [this](const QString &description) { message(MessageIcon::Stop, description); });
+    // The session's audio path tells the station's format and titles, and
+    // when its audio cannot be used.
+    if (const auto *audio = m_session->findChild<AudioPipeline *>()) {
+        connect(audio, &AudioPipeline::formatKnown, this, &frmMain::showAudioFormat);
+        connect(audio, &AudioPipeline::titleChanged, this, &frmMain::showStreamTitle);
+        connect(audio, &AudioPipeline::refused, this, &frmMain::audioRefused);
+    }
 
     // The desktop session is ending: the program may be ended without its
     // windows being closed.
@@ -169,6 +181,7 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     m_tray = new TrayIcon(this, this);
     connect(m_tray, &TrayIcon::startRequested, cmdStart, &QPushButton::click);
     connect(m_tray, &TrayIcon::exitRequested, this, &frmMain::cmdExit_Click);
+    connect(m_tray, &TrayIcon::titlesRequested, this, &frmMain::showTitles);
     if (TrayIcon::available())
         m_tray->show();
 
@@ -201,6 +214,14 @@ void frmMain::buildControls()
     lblWelcome->setTextFormat(Qt::PlainText);
     lblWelcome->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblWelcome->setWordWrap(true);
+    // The played titles: from the label's menu, a double click on it, or Ctrl+T.
+    auto *titlesAction = new QAction(QStringLiteral("Played Titles..."), lblWelcome);
+    connect(titlesAction, &QAction::triggered, this, &frmMain::showTitles);
+    lblWelcome->addAction(titlesAction);
+    lblWelcome->setContextMenuPolicy(Qt::ActionsContextMenu);
+    lblWelcome->installEventFilter(this);
+    auto *titlesShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
+    connect(titlesShortcut, &QShortcut::activated, this, &frmMain::showTitles);
 
     lblTitle = place(new QLabel(QStringLiteral("Radio station settings"), this), "lblTitle",
                      Twips::rect(120, 1800, 6735, 255));
@@ -486,6 +507,11 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == imgTop && event->type() == QEvent::MouseButtonPress) {
         FormDrag();
+        return true;
+    }
+    if (watched == lblWelcome && event->type() == QEvent::MouseButtonDblClick &&
+        !m_streamTitle.isEmpty()) {
+        showTitles();
         return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -911,6 +937,9 @@ void frmMain::cmdStart_Click()
     if (!m_tmrMain->isActive())
         m_tmrMain->start();
     m_pendingBytes = -1;
+    m_conversionNote.clear();
+    m_streamTitle.clear();
+    m_tray->setTitle(QString());
     m_session->start(*parsed.address, m_bufferPath, m_prebufferKB);
 }
 
@@ -961,7 +990,7 @@ void frmMain::showPendingProgress()
     if (m_handOff.showsBufferingStatus()) {
         lblStatus->setText(QStringLiteral("Buffering ") + m_handOff.nextGameFile().toLower() +
                            QStringLiteral(" [ ") + QString::number(filled / 1024) +
-                           QStringLiteral(" KB ]"));
+                           QStringLiteral(" KB ]") + m_conversionNote);
     }
     if (m_pendingFileSize > 0) {
         const double width =
@@ -1006,6 +1035,58 @@ void frmMain::sessionStopped(const SessionStop &stop)
         m_tray->notify(QStringLiteral("Tavrix"), stop.status);
         return;
     }
+}
+
+void frmMain::showAudioFormat(const QString &codec, bool converted)
+{
+    m_conversionNote =
+        converted ? QStringLiteral(" (") + codec + QStringLiteral(" \u2192 MP3)") : QString();
+}
+
+void frmMain::showStreamTitle(const QString &title, const QString &)
+{
+    if (!m_session->isStreaming())
+        return;
+    m_streamTitle = title;
+    m_tray->setTitle(title);
+    updateTray();
+    if (title.isEmpty())
+        return;
+    const QString text = QStringLiteral("Now playing: ") + title;
+    lblWelcome->setText(
+        lblWelcome->fontMetrics().elidedText(text, Qt::ElideRight, lblWelcome->width()));
+    lblWelcome->setToolTip(text);
+    m_tray->notify(QStringLiteral("Now playing"), title);
+
+    TitleHistory history(TitleHistory::defaultDataFolder(), m_session->stationUrl());
+    if (history.append(title) == TitleHistory::Outcome::Failed)
+        qWarning("Played titles not kept: %s", qPrintable(history.errorString()));
+    if (m_titles && m_titles->isVisible())
+        m_titles->setTitles(m_session->stationUrl(), history.entries());
+}
+
+// The station's audio cannot be converted: the session ends as for a
+// station that is not available.
+void frmMain::audioRefused(const QString &reason)
+{
+    const QString url = m_session->stationUrl();
+    m_session->cancel();
+    sessionStopped({SessionStop::Reason::Refused,
+                    QStringLiteral("Could not connect to ") + url + QStringLiteral("."),
+                    QStringLiteral("Server is unavailable.\n\n") + reason});
+}
+
+void frmMain::showTitles()
+{
+    const QString station = m_session->isStreaming() ? m_session->stationUrl()
+                                                     : parseStationAddress(txtURL->text()).url;
+    if (!m_titles)
+        m_titles = new frmTitles(this);
+    m_titles->setTitles(station,
+                        TitleHistory(TitleHistory::defaultDataFolder(), station).entries());
+    m_titles->show();
+    m_titles->raise();
+    m_titles->activateWindow();
 }
 
 // Hand-off

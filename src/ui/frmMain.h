@@ -27,6 +27,7 @@ struct SessionStop;
 struct StationHeaders;
 class frmAbout;
 class frmFind;
+class frmTitles;
 
 // The program's working window: station, folders, buffer mode, status and the
 // start button. It reads its controls, hands the work to the stream session
@@ -42,6 +43,8 @@ public:
     ~frmMain() override;
 
     frmAbout *aboutWindow() const { return m_about; }
+    // The played-titles window, once opened.
+    frmTitles *titlesWindow() const { return m_titles; }
 
 signals:
     // The window has been unloaded: the program is to end.
@@ -102,6 +105,10 @@ private:
     void showProgress(qint64 bytes, qint64 fileSizeBytes);
     void showPendingProgress();
     void sessionStopped(const SessionStop &stop);
+    void showAudioFormat(const QString &codec, bool converted);
+    void showStreamTitle(const QString &title, const QString &url);
+    void audioRefused(const QString &reason);
+    void showTitles();
 
     void setBitrateWarning(bool high);
     void enableStartButton();
@@ -125,6 +132,9 @@ private:
     HandOffMachine m_handOff;
     frmAbout *m_about = nullptr;
     frmFind *m_find = nullptr;
+    frmTitles *m_titles = nullptr;
+    QString m_conversionNote; // " (AAC → MP3)" while a station is converted
+    QString m_streamTitle;    // what the station plays now
 
     QString m_radioPath;  // ends with '/'; empty while none is chosen
     QString m_bufferPath; // ends with '/'; empty while none is chosen

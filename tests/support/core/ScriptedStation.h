@@ -40,5 +40,6 @@ private:
 QByteArray icyHeader(const QByteArray &name, const QByteArray &genre, const QByteArray &url,
                      const QByteArray &bitrate);
 
-// `size` bytes of a recognisable pattern standing in for audio.
+// `size` bytes of a recognisable pattern standing in for audio, in the frames
+// of an MP3 stream.
 QByteArray audioBytes(qsizetype size, char seed = 0);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QTcpServer>
+
+// Serves the files of a folder over HTTP/1.1 on 127.0.0.1: GET /name answers
+// with the file, or 404. Every answer closes its connection.
+class HttpFileServer : public QTcpServer
+{
+public:
+    explicit HttpFileServer(const QString &folder);
+
+    // "http://127.0.0.1:<port>/" + `path`.
+    QString url(const QString &path) const;
+
+    // Paths requested so far, in order.
+    QStringList requests() const { return m_requests; }
+
+private:
+    void onConnection();
+
+    QString m_folder;
+    QStringList m_requests;
+};
