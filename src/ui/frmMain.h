@@ -102,6 +102,10 @@ private:
     void showProgress(qint64 bytes, qint64 fileSizeBytes);
     void showPendingProgress();
     void sessionStopped(const SessionStop &stop);
+    void askToTrustCertificate(const QString &host, quint16 port, const QString &reasons,
+                               const QByteArray &sha256);
+    void showReconnecting(int seconds, int attempt, const QString &why);
+    void showReconnected();
 
     void setBitrateWarning(bool high);
     void enableStartButton();
