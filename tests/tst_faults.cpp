@@ -9,6 +9,7 @@
 #include "ScriptedStation.h"
 #include "UnwritableFolder.h"
 #include "settings/Settings.h"
+#include "stream/StreamSession.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -157,9 +158,11 @@ void FaultsTest::finalStatusOfTheStationStays()
     station.chunks = threeFilesOfAudio();
     station.closeAfterChunks = true;
     s.useCustomSize(0);
+    // A long wait before reconnecting: the session's word stays to be read.
+    s.window->findChild<StreamSession *>()->setReconnectScale(100);
     s.start(QStringLiteral("http://") + station.address());
-    const QString closed = QStringLiteral("The station ") + station.address() +
-                           QStringLiteral(" closed the connection.");
+    const QString closed = QStringLiteral("Connection to ") + station.address() +
+                           QStringLiteral(" lost; reconnecting in 2 s (attempt 1)…");
     QTRY_COMPARE(statusOf(s), closed);
 
     // The files already written still reach the game; the status stays true.
