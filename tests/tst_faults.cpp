@@ -9,6 +9,7 @@
 #include "ScriptedStation.h"
 #include "UnwritableFolder.h"
 #include "settings/Settings.h"
+#include "stream/StreamSession.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -93,7 +94,7 @@ class FaultsTest : public QObject
 
 private slots:
     void unwritableGameFolderIsToldAndHandOffResumes();
-    void finalStatusOfTheStationStays();
+    void lostStationsFilesStillReachTheGame();
     void storedFoldersThatCannotBeUsed_data();
     void storedFoldersThatCannotBeUsed();
     void foldersMustBeSeparate_data();
@@ -150,24 +151,34 @@ void FaultsTest::unwritableGameFolderIsToldAndHandOffResumes()
     QCOMPARE(notReceiving.size(), 1);
 }
 
-void FaultsTest::finalStatusOfTheStationStays()
+// A station lost after audio: the window says it reconnects, and every file
+// written before the loss, the one finished early by it included, still
+// reaches the game while the session waits.
+void FaultsTest::lostStationsFilesStillReachTheGame()
 {
     MainWindowSession s;
     ScriptedStation station;
     station.chunks = threeFilesOfAudio();
     station.closeAfterChunks = true;
     s.useCustomSize(0);
+    // A long wait before reconnecting: only the first connection's files.
+    s.window->findChild<StreamSession *>()->setReconnectScale(100);
     s.start(QStringLiteral("http://") + station.address());
-    const QString closed = QStringLiteral("The station ") + station.address() +
-                           QStringLiteral(" closed the connection.");
-    QTRY_COMPARE(statusOf(s), closed);
+    QTRY_COMPARE(statusOf(s), QStringLiteral("Connection to ") + station.address() +
+                                  QStringLiteral(" lost; reconnecting in 2 s (attempt 1)…"));
+    QByteArray written;
+    for (const QString &name : s.bufferFiles())
+        written += readFile(s.bufferFolder + name);
 
-    // The files already written still reach the game; the status stays true.
     s.handOffTimer()->start(5);
+    // Only the empty file that waits for the next connection's audio stays.
     QTRY_COMPARE(s.bufferFiles().size(), 1);
-    QTest::qWait(50);
-    QCOMPARE(statusOf(s), closed);
+    QCOMPARE(QFileInfo(s.bufferFolder + s.bufferFiles().first()).size(), 0);
     QVERIFY(QFile::exists(s.gameFolder + QStringLiteral("Tavrix_01.mp3")));
+    QVERIFY(written.endsWith(readFile(s.gameFolder + QStringLiteral("Tavrix_01.mp3"))));
+    QVERIFY(readFile(s.gameFolder + QStringLiteral("Tavrix_01.mp3")).endsWith(audioBytes(1024, 4)));
+    QCOMPARE(s.get<QPushButton>("cmdStart")->text(), QStringLiteral("Cancel"));
+    QCOMPARE(s.services.dialogs.messages.size(), 0);
 }
 
 void FaultsTest::storedFoldersThatCannotBeUsed_data()

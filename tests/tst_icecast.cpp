@@ -4,8 +4,11 @@
 
 #include "IcecastStation.h"
 #include "MainWindowSession.h"
+#include "settings/Settings.h"
+#include "stream/StreamSession.h"
 #include "ui/ClickableLabel.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +18,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QSslCertificate>
 #include <QTest>
 #include <QTimer>
 
@@ -50,6 +55,11 @@ void verifyRealAudio(const QString &file)
                             .arg(expected)));
 }
 
+void chkStartOff(MainWindowSession &session)
+{
+    session.get<QCheckBox>("chkStart")->setChecked(false);
+}
+
 } // namespace
 
 class IcecastTest : public QObject
@@ -60,6 +70,8 @@ private slots:
     void initTestCase();
     void stationIntoBufferFiles();
     void wholeJobFromStationToGameFolder();
+    void tlsStationWithACertificateTheUserTrusts();
+    void sourceOffAirAndBack();
 
 private:
     std::unique_ptr<IcecastStation> m_station;
@@ -155,6 +167,107 @@ void IcecastTest::wholeJobFromStationToGameFolder()
              m_station->address());
     QCOMPARE(stored.value(QStringLiteral("Recent/RecentRadio4")).toString(),
              m_station->name() + QStringLiteral(" [320 Kbps]"));
+}
+
+// Icecast's own TLS with a self-signed certificate: the window asks whether
+// to trust it, the user says Yes, the fingerprint is stored for that host
+// and port, and the station plays over TLS.
+void IcecastTest::tlsStationWithACertificateTheUserTrusts()
+{
+    IcecastStation station(Bitrate, 30);
+    station.setTlsListener(true);
+    QString error;
+    QVERIFY2(station.start(&error), qPrintable(error));
+    const QList<QSslCertificate> certificates =
+        QSslCertificate::fromPath(station.tlsCertificateFile());
+    QVERIFY(!certificates.isEmpty());
+    const QByteArray fingerprint = certificates[0].digest(QCryptographicHash::Sha256).toHex();
+    const QString hostPort = QStringLiteral("127.0.0.1:") + QString::number(station.tlsPort());
+
+    MainWindowSession session;
+    session.useCustomSize(0);
+    session.services.dialogs.answers = {MessageAnswer::Ok}; // "Yes"
+    session.start(QStringLiteral("https://") + hostPort + u'/');
+
+    QTRY_COMPARE_WITH_TIMEOUT(session.get<QLabel>("lblServerName")->text(),
+                              QStringLiteral("Name: ") + station.name(), 20000);
+    // The files stay in the buffer folder to be checked.
+    session.handOffTimer()->stop();
+    QCOMPARE(session.services.dialogs.messages.size(), 1);
+    const ScriptedDialogs::Message asked = session.services.dialogs.messages[0];
+    QCOMPARE(asked.buttons, MessageButtons::YesNo);
+    QVERIFY2(asked.text.contains(QStringLiteral("Trust this certificate for ") + hostPort + u'?'),
+             qPrintable(asked.text));
+    QVERIFY2(!asked.text.contains(QStringLiteral("CHANGED")), qPrintable(asked.text));
+    QCOMPARE(Settings(session.services.location.configFile()).trustedCertificate(hostPort),
+             QString::fromLatin1(fingerprint));
+    QTRY_VERIFY_WITH_TIMEOUT(session.bufferFiles().size() >= 2, 20000);
+    verifyRealAudio(session.bufferFolder + QStringLiteral("000_strm.mp3"));
+
+    // A different certificate stored for the address is told as changed;
+    // "No" leaves the session stopped and the stored value as it was.
+    session.clickStart();
+    session.window.reset();
+    const QString otherFingerprint(64, u'0');
+    {
+        Settings stored(session.services.location.configFile());
+        stored.setTrustedCertificate(hostPort, otherFingerprint);
+        QVERIFY(stored.sync());
+    }
+    session.window = std::make_unique<frmMain>(session.services.services());
+    session.window->show();
+    session.services.dialogs.messages.clear();
+    session.services.dialogs.answers = {MessageAnswer::Cancel}; // "No"
+    session.start(QStringLiteral("https://") + hostPort + u'/');
+    QTRY_COMPARE_WITH_TIMEOUT(session.services.dialogs.messages.size(), 1, 20000);
+    QVERIFY2(session.services.dialogs.messages[0].text.contains(QStringLiteral("CHANGED")),
+             qPrintable(session.services.dialogs.messages[0].text));
+    QTRY_COMPARE(session.get<QPushButton>("cmdStart")->text(), QStringLiteral("Start Buffering"));
+    QCOMPARE(Settings(session.services.location.configFile()).trustedCertificate(hostPort),
+             otherFingerprint);
+}
+
+// The broadcaster goes off air and comes back: the window reconnects by
+// itself, tells so in the status line, and the game folder keeps getting new
+// files without a click.
+void IcecastTest::sourceOffAirAndBack()
+{
+    IcecastStation station(Bitrate, 30);
+    QString error;
+    QVERIFY2(station.start(&error), qPrintable(error));
+    MainWindowSession session;
+    chkStartOff(session);
+    session.useCustomSize(0);
+    auto *stream = session.window->findChild<StreamSession *>();
+    QVERIFY(stream);
+    stream->setReconnectScale(0.25);
+    QSignalSpy lost(stream, &StreamSession::reconnecting);
+    QSignalSpy back(stream, &StreamSession::reconnected);
+    session.start(station.address());
+    session.handOffTimer()->start(200);
+
+    const QString slot0 = session.gameFolder + QStringLiteral("Tavrix_00.mp3");
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(slot0), 30000);
+
+    station.stopSource();
+    QTRY_VERIFY_WITH_TIMEOUT(lost.size() >= 1, 20000);
+    QTRY_VERIFY(session.get<QLabel>("lblStatus")
+                    ->text()
+                    .startsWith(QStringLiteral("Connection to ") + station.address() +
+                                QStringLiteral(" lost; reconnecting in ")));
+    QVERIFY(!session.get<QLineEdit>("txtURL")->isEnabled());
+    const QStringList beforeReturn = session.bufferFiles();
+    QVERIFY2(station.restartSource(&error), qPrintable(error));
+    QTRY_VERIFY_WITH_TIMEOUT(back.size() >= 1, 30000);
+
+    // New audio reaches the game without a click: a file numbered after
+    // those written before the loss is handed off.
+    const QString lastBefore = beforeReturn.isEmpty() ? QString() : beforeReturn.last();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        session.bufferFiles().size() >= 1 && session.bufferFiles().first() > lastBefore, 40000);
+    QCOMPARE(session.services.dialogs.messages.size(), 0);
+    QCOMPARE(session.get<QPushButton>("cmdStart")->text(), QStringLiteral("Cancel"));
+    session.clickStart();
 }
 
 QTEST_MAIN(IcecastTest)

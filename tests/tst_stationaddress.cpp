@@ -30,7 +30,7 @@ void TestStationAddress::parse_data()
     QTest::newRow("shortest valid") << QStringLiteral("abcde:8000") << QStringLiteral("abcde:8000")
                                     << true << QStringLiteral("abcde") << 8000 << root;
     QTest::newRow("nine characters") << QStringLiteral("abcde:800") << QStringLiteral("abcde:800")
-                                     << false << QString() << 0 << root;
+                                     << true << QStringLiteral("abcde") << 800 << root;
     QTest::newRow("colon at 5 not seen")
         << QStringLiteral("abcd:80000") << QStringLiteral("abcd:80000") << false << QString() << 0
         << root;
@@ -40,9 +40,15 @@ void TestStationAddress::parse_data()
     QTest::newRow("scheme mixed case")
         << QStringLiteral("hTtP://radio.example:8000") << QStringLiteral("radio.example:8000")
         << true << QStringLiteral("radio.example") << 8000 << root;
-    QTest::newRow("too short after scheme")
-        << QStringLiteral("http://abc:80") << QStringLiteral("abc:80") << false << QString() << 0
+    QTest::newRow("short host with port")
+        << QStringLiteral("http://abc:80") << QStringLiteral("abc:80") << true
+        << QStringLiteral("abc") << 80 << root;
+    QTest::newRow("single word without port")
+        << QStringLiteral("http://music") << QStringLiteral("music") << false << QString() << 0
         << root;
+    QTest::newRow("localhost without port")
+        << QStringLiteral("localhost/stream") << QStringLiteral("localhost/stream") << true
+        << QStringLiteral("localhost") << 80 << QStringLiteral("/stream");
     QTest::newRow("path") << QStringLiteral("abcde:8000/listen")
                           << QStringLiteral("abcde:8000/listen") << true << QStringLiteral("abcde")
                           << 8000 << QStringLiteral("/listen");
@@ -86,8 +92,8 @@ void TestStationAddress::parse_data()
     QTest::newRow("no colon") << QStringLiteral("radio.example") << QStringLiteral("radio.example")
                               << true << QStringLiteral("radio.example") << 80 << root;
     QTest::newRow("short name without port")
-        << QStringLiteral("http://a.fm") << QStringLiteral("a.fm") << false << QString() << 0
-        << root;
+        << QStringLiteral("http://a.fm") << QStringLiteral("a.fm") << true << QStringLiteral("a.fm")
+        << 80 << root;
     QTest::newRow("only blanks") << QStringLiteral(" \t\r\n") << QString() << false << QString()
                                  << 0 << root;
     QTest::newRow("words") << QStringLiteral("no address here") << QStringLiteral("no address here")

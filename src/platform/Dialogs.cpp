@@ -22,14 +22,24 @@ MessageAnswer QtDialogs::showMessage(QWidget *owner, MessageIcon icon, MessageBu
         box.setIcon(QMessageBox::Critical);
         break;
     }
-    if (buttons == MessageButtons::OkCancel) {
+    switch (buttons) {
+    case MessageButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MessageButtons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Cancel);
-    } else {
-        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MessageButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        break;
     }
-    return box.exec() == QMessageBox::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    const int answer = box.exec();
+    return answer == QMessageBox::Ok || answer == QMessageBox::Yes ? MessageAnswer::Ok
+                                                                   : MessageAnswer::Cancel;
 }
 
 QString QtDialogs::pickFolder(QWidget *owner, const QString &title)

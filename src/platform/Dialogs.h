@@ -5,7 +5,8 @@
 class QWidget;
 
 enum class MessageIcon { Information, Exclamation, Stop };
-enum class MessageButtons { Ok, OkCancel };
+// YesNo answers Ok for "Yes" and Cancel for "No".
+enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel };
 
 // Every modal message box and folder picker of the program goes through this

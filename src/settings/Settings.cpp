@@ -17,6 +17,14 @@ QString recentUrlKey(int slot)
     return QStringLiteral("Recent/RecentRadioURL") + QString::number(slot);
 }
 
+// The key of a "host:port": percent-encoded, so that the colons and brackets
+// of IPv6 hosts stay plain text in the settings file.
+QString certificateKey(const QString &hostPort)
+{
+    return QStringLiteral("Certificates/") +
+           QString::fromLatin1(hostPort.toUtf8().toPercentEncoding());
+}
+
 } // namespace
 
 QString Settings::defaultFilePath()
@@ -97,4 +105,14 @@ bool Settings::sync()
     // QSettings tells a write it could not make only after it has tried.
     m_settings.sync();
     return m_settings.status() != QSettings::AccessError;
+}
+
+QString Settings::trustedCertificate(const QString &hostPort) const
+{
+    return text(certificateKey(hostPort));
+}
+
+void Settings::setTrustedCertificate(const QString &hostPort, const QString &sha256Hex)
+{
+    m_settings.setValue(certificateKey(hostPort), sha256Hex);
 }

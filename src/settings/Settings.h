@@ -40,6 +40,11 @@ public:
     QString directoryServer() const;
     void setDirectoryServer(const QString &server);
 
+    // [Certificates]: the SHA-256 fingerprint (hex) of a certificate the
+    // user trusts for a station, by "host:port"; empty when none.
+    QString trustedCertificate(const QString &hostPort) const;
+    void setTrustedCertificate(const QString &hostPort, const QString &sha256Hex);
+
     // Writes pending changes to disk now. Returns false when the file could
     // not be written (its folder or the file itself refuses it); the values
     // stay readable from this object for the rest of the run.

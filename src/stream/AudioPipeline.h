@@ -23,7 +23,7 @@ struct AudioStreamInfo
 {
     QString contentType; // the response's Content-Type, lower case, without parameters
     QString bitrate;     // icy-br as sent
-    QString metaInt;     // icy-metaint as sent; empty when the station sends no titles
+    QString metaInt;     // icy-metaint as sent: bytes of audio between title blocks
 };
 
 // The audio path of a session: takes the audio bytes of one connection after

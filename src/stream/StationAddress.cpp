@@ -103,6 +103,24 @@ std::optional<StationAddress> parseUrlForm(const QString &trimmed)
     return address;
 }
 
+// Whether a plain address names a host clearly: a port is given, or the
+// host is a domain name with a dot, an IP address or "localhost". A single
+// word such as "music" is more likely a typing slip than a station.
+bool namesAHost(const StationAddress &address, const QString &url)
+{
+    if (address.host.contains(u'.') || address.host.contains(u':') ||
+        address.host == QLatin1String("localhost"))
+        return true;
+    qsizetype authorityEnd = url.size();
+    for (const QChar end : {u'/', u'?', u'#'}) {
+        const qsizetype at = url.indexOf(end);
+        if (at >= 0 && at < authorityEnd)
+            authorityEnd = at;
+    }
+    const QString authority = url.left(authorityEnd);
+    return authority.mid(authority.lastIndexOf(u'@') + 1).contains(u':');
+}
+
 // The rule that "host:port" addresses always followed; `url` is the trimmed
 // text without "http://", at least 10 characters long.
 std::optional<StationAddress> parseOlderForm(const QString &url)
@@ -155,16 +173,19 @@ StationAddressParse parseStationAddress(const QString &text)
         url.remove(0, HttpPrefix.size());
     result.url = url;
 
-    // Plain addresses keep the older minimum of 10 characters (without
-    // "http://"), so short texts such as "abc:80" stay refused as before.
-    // "https://" was never part of the older form, where it would have made a
-    // host named "https".
+    // A plain address of any length is taken when it names a host clearly
+    // (see namesAHost). The older form, for texts that are no such address,
+    // keeps its minimum of 10 characters (without "http://"). "https://" was
+    // never part of the older form, where it would have made a host named
+    // "https".
     std::optional<StationAddress> address;
     if (startsWithNoCase(trimmed, HttpsPrefix)) {
         address = parseUrlForm(trimmed);
-    } else if (url.size() >= MinimumLength) {
+    } else {
         address = parseUrlForm(trimmed);
-        if (!address)
+        if (address && !namesAHost(*address, url))
+            address.reset();
+        if (!address && url.size() >= MinimumLength)
             address = parseOlderForm(url);
     }
     if (address) {

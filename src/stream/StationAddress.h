@@ -44,9 +44,10 @@ struct StationAddressParse
 // IPv4 address or bracketed IPv6 address; an optional port (80 or 443 by
 // scheme); a path and query kept as given (a fragment is dropped).
 //
-// Without "https://", a text needs at least 10 characters after trimming and
-// removing "http://", as it always did. Texts that are not such an address
-// keep the older rule, so that every "host:port" form accepted before still
+// Without "https://", a host without a dot and without a port (other than
+// "localhost") is taken for no address. Texts that are not such an address
+// keep the older rule when they have at least 10 characters after trimming
+// and removing "http://", so that every "host:port" form accepted before still
 // connects the same way: a colon at or after the 6th character ending the
 // host, and the leading number after it, rounded half to even, as the port
 // (0..65535; text that does not begin with a number gives port 0).

@@ -168,11 +168,20 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
             [this](const QString &description) { message(MessageIcon::Stop, description); });
     // The session's audio path tells the station's format and titles, and
     // when its audio cannot be used.
-    if (const auto *audio = m_session->findChild<AudioPipeline *>()) {
+    if (const AudioPipeline *audio = m_session->audio()) {
         connect(audio, &AudioPipeline::formatKnown, this, &frmMain::showAudioFormat);
         connect(audio, &AudioPipeline::titleChanged, this, &frmMain::showStreamTitle);
         connect(audio, &AudioPipeline::refused, this, &frmMain::audioRefused);
     }
+    // Asked from the event loop, not from inside the connection's report.
+    connect(m_session, &StreamSession::certificateRejected, this, &frmMain::askToTrustCertificate,
+            Qt::QueuedConnection);
+    connect(m_session, &StreamSession::reconnecting, this, &frmMain::showReconnecting);
+    connect(m_session, &StreamSession::reconnected, this, &frmMain::showReconnected);
+    m_session->setCertificateTrust([this](const QString &hostPort) {
+        return QByteArray::fromHex(m_settings.trustedCertificate(hostPort).toLatin1());
+    });
+    m_session->setAskForTitles(true);
 
     // The desktop session is ending: the program may be ended without its
     // windows being closed.
@@ -893,9 +902,8 @@ void frmMain::cmdStart_Click()
     }
     const StationAddressParse parsed = parseStationAddress(txtURL->text());
     if (!parsed.address) {
-        message(MessageIcon::Stop,
-                QStringLiteral("Please enter a valid URL, including the port number.\n\n"
-                               "Example: http://198.51.100.20:80"));
+        message(MessageIcon::Stop, QStringLiteral("Please enter a valid URL.\n\n"
+                                                  "Example: http://198.51.100.20:8000/stream"));
         return;
     }
     if (!m_session->hasSocket()) {
@@ -960,8 +968,12 @@ void frmMain::showStationHeaders(const StationHeaders &headers)
     }
     enableStartButton();
 
+    // The session names a station without a name after its host; a station
+    // without a bitrate is listed by its name alone.
     const QString title =
-        headers.name + QStringLiteral(" [") + headers.bitrate + QStringLiteral(" Kbps]");
+        headers.bitrate.isEmpty()
+            ? headers.name
+            : headers.name + QStringLiteral(" [") + headers.bitrate + QStringLiteral(" Kbps]");
     AddRecentStation(title, txtURL->text());
     // The station that plays is the one the next start shows.
     selectPlayingStation(txtURL->text());
@@ -1014,7 +1026,8 @@ void frmMain::sessionStopped(const SessionStop &stop)
     switch (stop.reason) {
     case SessionStop::Reason::Refused:
         m_tray->notify(QStringLiteral("Tavrix"), stop.status);
-        message(MessageIcon::Stop, stop.message);
+        if (!stop.message.isEmpty())
+            message(MessageIcon::Stop, stop.message);
         lblStatus->setText(stop.status);
         shpBar->hide();
         picStatusBar->setBar(shpBar);
@@ -1087,6 +1100,51 @@ void frmMain::showTitles()
     m_titles->show();
     m_titles->raise();
     m_titles->activateWindow();
+}
+
+// A certificate that failed verification is trusted only on the user's word,
+// for this host and port; a trusted one that changed is asked about again.
+void frmMain::askToTrustCertificate(const QString &host, quint16 port, const QString &reasons,
+                                    const QByteArray &sha256)
+{
+    const QString hostPort = StreamSession::hostPort(host, port);
+    const QString fingerprint = QString::fromLatin1(sha256.toHex(':').toUpper());
+    const bool changed = !m_settings.trustedCertificate(hostPort).isEmpty();
+    const QString text =
+        (changed ? QStringLiteral("The certificate of %1 has CHANGED since you trusted it, and "
+                                  "it cannot be verified: %2")
+                 : QStringLiteral("The certificate of %1 cannot be verified: %2")) +
+        QStringLiteral("\n\nSHA-256 fingerprint:\n%3\n\nTrust this certificate for %1?");
+    const MessageAnswer answer = m_services.dialogs->showMessage(
+        this, MessageIcon::Exclamation, MessageButtons::YesNo, QStringLiteral("Tavrix"),
+        text.arg(hostPort, reasons, fingerprint));
+    if (answer != MessageAnswer::Ok)
+        return;
+    m_settings.setTrustedCertificate(hostPort, QString::fromLatin1(sha256.toHex()));
+    SaveSettings(true);
+    if (!m_session->isStreaming())
+        cmdStart_Click();
+}
+
+void frmMain::showReconnecting(int seconds, int attempt, const QString &why)
+{
+    showPendingProgress();
+    m_progressTimer->stop();
+    const QString text = QStringLiteral("Connection to %1 lost; reconnecting in %2 s (attempt "
+                                        "%3)…")
+                             .arg(m_session->stationUrl())
+                             .arg(seconds)
+                             .arg(attempt);
+    lblStatus->setText(text);
+    if (attempt == 1)
+        m_tray->notify(QStringLiteral("Tavrix"), why + u' ' + text);
+}
+
+void frmMain::showReconnected()
+{
+    const QString text = QStringLiteral("Reconnected to ") + m_session->stationUrl() + u'.';
+    lblStatus->setText(text);
+    m_tray->notify(QStringLiteral("Tavrix"), text);
 }
 
 // Hand-off

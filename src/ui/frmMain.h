@@ -109,6 +109,10 @@ private:
     void showStreamTitle(const QString &title, const QString &url);
     void audioRefused(const QString &reason);
     void showTitles();
+    void askToTrustCertificate(const QString &host, quint16 port, const QString &reasons,
+                               const QByteArray &sha256);
+    void showReconnecting(int seconds, int attempt, const QString &why);
+    void showReconnected();
 
     void setBitrateWarning(bool high);
     void enableStartButton();

@@ -191,6 +191,17 @@ void IcecastStation::stop()
     end(m_server);
 }
 
+void IcecastStation::stopSource()
+{
+    end(m_source);
+}
+
+bool IcecastStation::restartSource(QString *error)
+{
+    end(m_source);
+    return startSource(error);
+}
+
 bool IcecastStation::start(QString *error)
 {
     stop();

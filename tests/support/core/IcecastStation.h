@@ -34,6 +34,10 @@ public:
     bool start(QString *error);
     void stop();
     bool isRunning() const;
+    // Ends the source (ezstream) alone, as a broadcaster who goes off air:
+    // the listeners are dropped and the stream is gone until restartSource().
+    void stopSource();
+    bool restartSource(QString *error);
 
     quint16 port() const { return m_port; }
     // Before start(): the station also serves TLS on a port of its own, with
