@@ -117,9 +117,13 @@ public:
         messages << text;
         return MessageAnswer::Ok;
     }
-    QString pickFolder(QWidget *, const QString &) override
+    QString pickFolder(QWidget *, const QString &, const QString &) override
     {
         return folders.isEmpty() ? QString() : folders.takeFirst();
+    }
+    int chooseItem(QWidget *, const QString &, const QString &, const QStringList &) override
+    {
+        return -1;
     }
 
     QStringList folders;
