@@ -48,8 +48,9 @@ QString qOption(const ScenarioOptions &options, const std::string &key)
     return QString::fromStdString(option(options, key));
 }
 
-// Settings and the default buffer folder go to the bench's own home folder,
-// never to the user's; this must happen before the application exists.
+// Settings, the default buffer folder and the data folder (report copies, the
+// trash) go to the bench's own home folder, never to the user's; this must
+// happen before the application exists.
 void useBenchHome(const QString &home)
 {
     const QString runtime = home + QStringLiteral("/.runtime");
@@ -61,6 +62,7 @@ void useBenchHome(const QString &home)
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home + QStringLiteral("/.local/share")));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
@@ -117,9 +119,13 @@ public:
         messages << text;
         return MessageAnswer::Ok;
     }
-    QString pickFolder(QWidget *, const QString &) override
+    QString pickFolder(QWidget *, const QString &, const QString &) override
     {
         return folders.isEmpty() ? QString() : folders.takeFirst();
+    }
+    int chooseItem(QWidget *, const QString &, const QString &, const QStringList &) override
+    {
+        return -1;
     }
 
     QStringList folders;
@@ -188,9 +194,14 @@ public:
             throw std::runtime_error("cannot write the game folder's report file");
         report.close();
 
-        const PlatformServices services{&dialogs, &shell, &files,
+        // No home folder: no installed game is looked for or offered.
+        const PlatformServices services{&dialogs,
+                                        &shell,
+                                        &files,
                                         QCoreApplication::applicationDirPath(),
-                                        Settings::defaultFilePath()};
+                                        Settings::defaultFilePath(),
+                                        QString(),
+                                        QProcessEnvironment()};
         window = std::make_unique<frmMain>(services);
         dialogs.folders << gameFolder << bufferFolder;
         button("cmdGTAfolder")->click();

@@ -206,7 +206,7 @@ void FaultsTest::storedFoldersThatCannotBeUsed()
 
     frmMain window(services.services());
     // The stored folder is shown with what is wrong, not silently replaced.
-    QCOMPARE(control<QLineEdit>(window, "txtBufferPath")->text(), buffer.toLower());
+    QCOMPARE(control<QLineEdit>(window, "txtBufferPath")->text(), buffer);
     const QString text = QStringLiteral("The buffer folder ") + buffer + QLatin1Char(' ') +
                          problem +
                          QStringLiteral(". Please choose another folder for the temporary files.");
@@ -253,8 +253,8 @@ void FaultsTest::foldersMustBeSeparate()
                                                     "folder must be separate")),
              qsizetype(1));
     QCOMPARE(s.services.dialogs.messages.size(), 1);
-    QCOMPARE(s.get<QLineEdit>("txtBufferPath")->text(), s.bufferFolder.toLower());
-    QCOMPARE(s.get<QLineEdit>("txtRadioPath")->text(), s.gameFolder.toLower());
+    QCOMPARE(s.get<QLineEdit>("txtBufferPath")->text(), s.bufferFolder);
+    QCOMPARE(s.get<QLineEdit>("txtRadioPath")->text(), s.gameFolder);
     QCOMPARE(readFile(s.gameFolder + QStringLiteral("my song.mp3")),
              QByteArray("the player's own"));
     QCOMPARE(readFile(s.gameFolder + QStringLiteral("tmp/other.mp3")),
@@ -357,7 +357,7 @@ void FaultsTest::unwritableSettingsAreToldOnce()
     QTest::qWait(20);
     QCOMPARE(services.dialogs.messages.size(), 1);
     // The choice holds for this run.
-    QCOMPARE(control<QLineEdit>(window, "txtBufferPath")->text(), buffer.toLower());
+    QCOMPARE(control<QLineEdit>(window, "txtBufferPath")->text(), buffer);
     QVERIFY(locked.unlock());
 }
 

@@ -55,7 +55,7 @@ void FoldersTest::firstRun()
 
     const QString expected = services.location.cacheFolder() + QStringLiteral("/tavrix/");
     QVERIFY(QFileInfo(expected).isDir());
-    QCOMPARE(shown(window, "txtBufferPath"), expected.toLower());
+    QCOMPARE(shown(window, "txtBufferPath"), expected);
     QCOMPARE(shown(window, "txtRadioPath"), QString());
     auto *list = control<QComboBox>(window, "cmbRecent");
     QCOMPARE(list->count(), 4);
@@ -85,8 +85,8 @@ void FoldersTest::restartKeepsFoldersAndStations()
     // A second run shows both folders again (non-ASCII names included) and
     // the selected station; the recent keys end with one empty pair.
     frmMain window(services.services());
-    QCOMPARE(shown(window, "txtRadioPath"), gameFolder.toLower());
-    QCOMPARE(shown(window, "txtBufferPath"), bufferFolder.toLower());
+    QCOMPARE(shown(window, "txtRadioPath"), gameFolder);
+    QCOMPARE(shown(window, "txtBufferPath"), bufferFolder);
     QCOMPARE(control<QComboBox>(window, "cmbRecent")->currentIndex(), 2);
     QCOMPARE(shown(window, "txtURL"), RecentStations::PresetStations[2].url);
 
@@ -104,8 +104,7 @@ void FoldersTest::restartKeepsFoldersAndStations()
     control<QTimer>(window, "tmrMain")->stop();
     QTRY_COMPARE(readFile(bufferFolder + QStringLiteral("000_strm.mp3")), audioBytes(2048));
     QTRY_COMPARE(control<QLabel>(window, "lblStatus")->text(),
-                 QStringLiteral("Buffering ") +
-                     (gameFolder + QStringLiteral("Tavrix_00.mp3")).toLower() +
+                 QStringLiteral("Buffering ") + gameFolder + QStringLiteral("Tavrix_00.mp3") +
                      QStringLiteral(" [ 2 KB ]"));
     click(window, "cmdStart");
     window.close();
@@ -122,7 +121,7 @@ void FoldersTest::storedBufferFolderGone()
     frmMain window(services.services());
     // The stored folder is shown with its problem, not replaced behind the
     // user's back; the stored text stays until the user picks a folder.
-    QCOMPARE(shown(window, "txtBufferPath"), gone.toLower());
+    QCOMPARE(shown(window, "txtBufferPath"), gone);
     QVERIFY2(
         control<QLabel>(window, "lblStatus")->text().contains(QStringLiteral("does not exist")),
         qPrintable(control<QLabel>(window, "lblStatus")->text()));
@@ -183,7 +182,7 @@ void FoldersTest::gameFolderChoice()
              QStringList{QStringLiteral("Select the location of the GTA MP3s folder...")});
     QCOMPARE(services.dialogs.messages.size(), 1);
     QCOMPARE(services.dialogs.messages.first().icon, MessageIcon::Information);
-    QCOMPARE(shown(window, "txtRadioPath"), gameFolder.toLower());
+    QCOMPARE(shown(window, "txtRadioPath"), gameFolder);
     // Rewritten under the name found, read-only again.
     const QString report = gameFolder + QStringLiteral("mp3report.TXT");
     QCOMPARE(readFile(report), GameFolder::reportContent());
@@ -227,10 +226,11 @@ void FoldersTest::bufferFolderChoice()
     services.dialogs.folders = {folder};
     click(window, "cmdTemporary");
     QCOMPARE(services.dialogs.messages.size(), 0);
-    QCOMPARE(shown(window, "txtBufferPath"), folder.toLower());
+    QCOMPARE(shown(window, "txtBufferPath"), folder);
     QCOMPARE(stored(), folder);
 
-    // MP3 files of either letter case: OK deletes them and keeps the rest.
+    // MP3 files of either letter case: OK removes them (the user's go to the
+    // trash) and keeps the rest.
     writeFile(folder + QStringLiteral("a.mp3"), "a");
     writeFile(folder + QStringLiteral("B.MP3"), "b");
     services.dialogs.folders = {folder};
@@ -279,7 +279,11 @@ public:
         }
         return MessageAnswer::Cancel;
     }
-    QString pickFolder(QWidget *, const QString &) override { return folder; }
+    QString pickFolder(QWidget *, const QString &, const QString &) override { return folder; }
+    int chooseItem(QWidget *, const QString &, const QString &, const QStringList &) override
+    {
+        return -1;
+    }
 };
 
 void FoldersTest::handOffWaitsForTheDeletionQuestion()

@@ -124,9 +124,9 @@ void HandOffMachineTest::firstHandOffFillsBothGameFiles()
 
     h.ticks(1);
     QVERIFY(!h.machine.showsBufferingStatus());
-    QCOMPARE(h.window.statusTexts,
-             QStringList{QStringLiteral("Moving file 000_strm.mp3 to ") + h.gameFolder.toLower() +
-                         QStringLiteral("tavrix_00.mp3...")});
+    // Names as they are on disk.
+    QCOMPARE(h.window.statusTexts, QStringList{QStringLiteral("Moving file 000_STRM.mp3 to ") +
+                                               h.gameFolder + QStringLiteral("Tavrix_00.mp3...")});
     h.ticks(2);
     QCOMPARE(h.bufferFiles(), QStringList{QStringLiteral("001_strm.mp3")});
     QCOMPARE(h.game(0), QByteArray("first"));
@@ -177,7 +177,7 @@ void HandOffMachineTest::gameFileInUseSendsTheFileToTheOtherSlot()
     // The slot that took the file stays due; alternation resumes after it.
     h.ticks(3);
     QCOMPARE(h.window.statusTexts.size(), 3);
-    QVERIFY(h.window.statusTexts.last().endsWith(QStringLiteral("tavrix_01.mp3...")));
+    QVERIFY(h.window.statusTexts.last().endsWith(QStringLiteral("Tavrix_01.mp3...")));
     QCOMPARE(h.game(1), QByteArray("audio 1"));
     QCOMPARE(h.machine.slot(), 0);
 }

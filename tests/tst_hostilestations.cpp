@@ -77,7 +77,7 @@ void HostileStationsTest::malformedSettings()
     QVERIFY(list->count() >= 4);
     QCOMPARE(list->currentIndex(), 0);
     QCOMPARE(control<QLineEdit>(window, "txtBufferPath")->text(),
-             (services.location.cacheFolder() + QStringLiteral("/tavrix/")).toLower());
+             services.location.cacheFolder() + QStringLiteral("/tavrix/"));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 }

@@ -186,7 +186,7 @@ void IcecastTest::tlsStationWithACertificateTheUserTrusts()
 
     MainWindowSession session;
     session.useCustomSize(0);
-    session.services.dialogs.answers = {MessageAnswer::Ok}; // "Yes"
+    session.services.dialogs.answers = {MessageAnswer::Yes};
     session.start(QStringLiteral("https://") + hostPort + u'/');
 
     QTRY_COMPARE_WITH_TIMEOUT(session.get<QLabel>("lblServerName")->text(),

@@ -9,6 +9,7 @@
 #include "ui/WindowFont.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QWidget>
 
 // What the program's entry sets up before its first window: used by main()
@@ -34,7 +35,7 @@ inline void bringToFront(QWidget *window)
 }
 
 // The real dialogs, shell and file operations; the socket component is looked
-// for in the executable's own folder.
+// for in the executable's own folder, games in this user's home folder.
 struct ProductionPlatform
 {
     QtDialogs dialogs;
@@ -43,7 +44,12 @@ struct ProductionPlatform
 
     PlatformServices services()
     {
-        return PlatformServices{&dialogs, &shell, &files, QCoreApplication::applicationDirPath(),
-                                Settings::defaultFilePath()};
+        return PlatformServices{&dialogs,
+                                &shell,
+                                &files,
+                                QCoreApplication::applicationDirPath(),
+                                Settings::defaultFilePath(),
+                                QDir::homePath(),
+                                QProcessEnvironment::systemEnvironment()};
     }
 };

@@ -132,8 +132,8 @@ void HandOffMachine::tick()
             if (!m_blockedReason.isEmpty())
                 break;
             m_showBufferingStatus = false;
-            status(QStringLiteral("Moving file ") + m_slotBufferNames[p].toLower() +
-                   QStringLiteral(" to ") + gameFiles[p].toLower() + QStringLiteral("..."));
+            status(QStringLiteral("Moving file ") + m_slotBufferNames[p] + QStringLiteral(" to ") +
+                   gameFiles[p] + QStringLiteral("..."));
         }
         break;
     case Stage::ClearingGameFile:

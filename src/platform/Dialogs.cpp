@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QScreen>
 
 MessageAnswer QtDialogs::showMessage(QWidget *owner, MessageIcon icon, MessageButtons buttons,
                                      const QString &title, const QString &text)
@@ -37,18 +40,54 @@ MessageAnswer QtDialogs::showMessage(QWidget *owner, MessageIcon icon, MessageBu
         box.setEscapeButton(QMessageBox::No);
         break;
     }
-    const int answer = box.exec();
-    return answer == QMessageBox::Ok || answer == QMessageBox::Yes ? MessageAnswer::Ok
-                                                                   : MessageAnswer::Cancel;
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return MessageAnswer::Ok;
+    case QMessageBox::Yes:
+        return MessageAnswer::Yes;
+    case QMessageBox::No:
+        return MessageAnswer::No;
+    default:
+        return MessageAnswer::Cancel;
+    }
 }
 
-QString QtDialogs::pickFolder(QWidget *owner, const QString &title)
+QString QtDialogs::pickFolder(QWidget *owner, const QString &title, const QString &startFolder)
 {
-    QString folder = QFileDialog::getExistingDirectory(owner, title);
-    if (folder.isEmpty())
+    QFileDialog dialog(owner, title, startFolder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    folder = QDir::toNativeSeparators(folder);
+    QString folder = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
     if (!folder.endsWith(QDir::separator()))
         folder += QDir::separator();
     return folder;
+}
+
+int QtDialogs::chooseItem(QWidget *owner, const QString &title, const QString &text,
+                          const QStringList &items)
+{
+    // A list rather than a drop-down: every item is seen at once.
+    QInputDialog dialog(owner);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(text);
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    if (!items.isEmpty())
+        dialog.setTextValue(items.constFirst());
+    // Wide enough for the longest item (paths), within the screen.
+    int widest = 0;
+    for (const QString &item : items)
+        widest = qMax(widest, dialog.fontMetrics().horizontalAdvance(item));
+    const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    const int maximum = screen ? screen->availableGeometry().width() * 9 / 10 : widest + 80;
+    dialog.resize(qMin(qMax(dialog.sizeHint().width(), widest + 80), maximum),
+                  dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted)
+        return -1;
+    return int(items.indexOf(dialog.textValue()));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 
 class Dialogs;
@@ -18,4 +19,8 @@ struct PlatformServices
     QString componentFolder;
     // The settings file (the user's TAVRIX.conf in production).
     QString settingsFile;
+    // Where installed games are looked for: the home folder and environment
+    // (PATH, WINEPREFIX, XDG_DATA_HOME) of this user in production.
+    QString homeFolder;
+    QProcessEnvironment environment;
 };

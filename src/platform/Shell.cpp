@@ -5,6 +5,15 @@
 #include <QProcessEnvironment>
 #include <QUrl>
 
+DesktopShell::DesktopShell()
+    : DesktopShell(QDir::homePath(), QProcessEnvironment::systemEnvironment())
+{}
+
+DesktopShell::DesktopShell(QString homeFolder, QProcessEnvironment environment)
+    : m_home(std::move(homeFolder))
+    , m_environment(std::move(environment))
+{}
+
 void DesktopShell::OpenDocument(const QString &target)
 {
     const QUrl url = QUrl::fromUserInput(target);
@@ -13,6 +22,5 @@ void DesktopShell::OpenDocument(const QString &target)
 
 LaunchResult DesktopShell::launchProgram(const QString &program, const QString &workingDirectory)
 {
-    return GameLauncher(QDir::homePath(), QProcessEnvironment::systemEnvironment())
-        .launch(program, workingDirectory);
+    return GameLauncher(m_home, m_environment).launch(program, workingDirectory);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/GameLauncher.h"
 
+#include <QProcessEnvironment>
 #include <QString>
 
 // Hands documents, links and the game to the desktop. Opening a document
@@ -22,10 +23,18 @@ public:
 };
 
 // Production shell: QDesktopServices for documents; the game through
-// GameLauncher with this user's home folder and environment.
+// GameLauncher with this user's home folder and environment, or those handed
+// in (a stand-in home and PATH).
 class DesktopShell final : public Shell
 {
 public:
+    DesktopShell();
+    DesktopShell(QString homeFolder, QProcessEnvironment environment);
+
     void OpenDocument(const QString &target) override;
     LaunchResult launchProgram(const QString &program, const QString &workingDirectory) override;
+
+private:
+    QString m_home;
+    QProcessEnvironment m_environment;
 };

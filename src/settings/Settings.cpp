@@ -4,6 +4,7 @@ namespace {
 
 const QString BufferPathKey = QStringLiteral("Settings/BufferPath");
 const QString RadioPathKey = QStringLiteral("Settings/RadioPath");
+const QString DiscoveryAskedKey = QStringLiteral("Settings/DiscoveryAsked");
 const QString LastUsedKey = QStringLiteral("Recent/LastUsed");
 const QString DirectoryServerKey = QStringLiteral("Directory/Server");
 
@@ -62,6 +63,16 @@ QString Settings::radioPath() const
 void Settings::setRadioPath(const QString &path)
 {
     m_settings.setValue(RadioPathKey, path);
+}
+
+bool Settings::discoveryAsked() const
+{
+    return text(DiscoveryAskedKey) == QLatin1String("1");
+}
+
+void Settings::setDiscoveryAsked(bool asked)
+{
+    m_settings.setValue(DiscoveryAskedKey, asked ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QString Settings::lastUsed() const

@@ -25,6 +25,10 @@ public:
     void setBufferPath(const QString &path);
     QString radioPath() const;
     void setRadioPath(const QString &path);
+    // Whether the user was once asked to use the one game found on this
+    // computer, so the question is not repeated at every start.
+    bool discoveryAsked() const;
+    void setDiscoveryAsked(bool asked);
 
     // [Recent]: the selected station's index as stored, and the slots of
     // titles and addresses.

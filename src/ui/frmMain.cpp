@@ -1,7 +1,10 @@
 #include "ui/frmMain.h"
 
 #include "handoff/GameFolder.h"
+#include "handoff/GameInstallationFinder.h"
+#include "handoff/ReportBackup.h"
 #include "net/SocketModule.h"
+#include "platform/BufferFolderCleanup.h"
 #include "platform/FileOperations.h"
 #include "platform/FolderCheck.h"
 #include "platform/Shell.h"
@@ -13,6 +16,7 @@
 #include "ui/BufferModes.h"
 #include "ui/ClickableLabel.h"
 #include "ui/ColourContrast.h"
+#include "ui/GameFolderChooser.h"
 #include "ui/ProgressStrip.h"
 #include "ui/Resources.h"
 #include "ui/TrayIcon.h"
@@ -394,6 +398,8 @@ void frmMain::Form_Load()
     skipOnError([this] { LoadLastUsedStation(); });
     skipOnError([this] { setRadioPath(m_radioPath); });
     skipOnError([this] { showFolderProblemsAtLoad(); });
+    // Asked once the window is up, not before it appears.
+    skipOnError([this] { QTimer::singleShot(0, this, &frmMain::offerFoundGame); });
 }
 
 void frmMain::Form_Unload()
@@ -639,7 +645,7 @@ void frmMain::messageLater(MessageIcon icon, const QString &text)
 void frmMain::setRadioPath(const QString &folder)
 {
     m_radioPath = folder;
-    txtRadioPath->setText(m_radioPath.toLower());
+    txtRadioPath->setText(m_radioPath);
     const QString exe = GameFolder::findGameExecutable(m_radioPath);
     if (!exe.isEmpty())
         m_gameExe = exe;
@@ -650,7 +656,7 @@ void frmMain::setRadioPath(const QString &folder)
 void frmMain::setBufferPath(const QString &folder)
 {
     m_bufferPath = folder;
-    txtBufferPath->setText(m_bufferPath.toLower());
+    txtBufferPath->setText(m_bufferPath);
     m_flbBufferPath.setFolder(m_bufferPath);
     m_handOff.setFolders({m_bufferPath, m_gameFileNames});
 }
@@ -705,12 +711,44 @@ void frmMain::showFolderProblemsAtLoad()
         lblStatus->setText(gameFolderProblem());
 }
 
+QList<GameInstallation> frmMain::findGames() const
+{
+    if (m_services.homeFolder.isEmpty())
+        return {};
+    const GameSearch search =
+        GameInstallationFinder(m_services.homeFolder, m_services.environment).find();
+    for (const QString &problem : search.problems)
+        qWarning("Looking for the game: %s", qPrintable(problem));
+    return search.installations;
+}
+
+// First run: the one game found on this computer is offered once.
+void frmMain::offerFoundGame()
+{
+    if (!m_radioPath.isEmpty() || m_settings.discoveryAsked())
+        return;
+    const QList<GameInstallation> found = findGames();
+    if (found.size() != 1)
+        return;
+    m_settings.setDiscoveryAsked(true);
+    SaveSettings(true);
+    const QString folder =
+        GameFolderChooser(*m_services.dialogs, this, found, m_services.homeFolder).offerOnlyGame();
+    if (!folder.isEmpty())
+        useGameFolder(withTrailingSeparator(folder));
+}
+
 void frmMain::cmdGTAfolder_Click()
 {
-    const QString chosen = withTrailingSeparator(m_services.dialogs->pickFolder(
-        this, QStringLiteral("Select the location of the GTA MP3s folder...")));
-    if (chosen.isEmpty())
-        return;
+    const QString chosen = withTrailingSeparator(
+        GameFolderChooser(*m_services.dialogs, this, findGames(), m_services.homeFolder)
+            .choose(QStringLiteral("Select the location of the GTA MP3s folder...")));
+    if (!chosen.isEmpty())
+        useGameFolder(chosen);
+}
+
+void frmMain::useGameFolder(const QString &chosen)
+{
     if (FolderCheck::overlap(chosen, m_bufferPath)) {
         message(MessageIcon::Stop, FoldersOverlapText.arg(m_bufferPath, chosen));
         return;
@@ -727,13 +765,18 @@ void frmMain::cmdGTAfolder_Click()
     const QString previousRadioPath = m_radioPath;
     setRadioPath(chosen);
 
+    // The game's own report is copied to the data folder before the first
+    // rewrite; without that copy the report is left alone.
+    const ReportBackup backup(ReportBackup::defaultDataFolder());
     message(MessageIcon::Information,
             QStringLiteral("The MP3Report file will be rebuilt and set its attributes to "
                            "read-only now. To manually modify it later, remove the Read Only "
-                           "attribute from the file Properties dialog."));
+                           "attribute from the file Properties dialog.\n\nThe game's original "
+                           "report is kept in %1")
+                .arg(backup.copyPathFor(report)));
 
     QString error;
-    if (!GameFolder::writeReport(report, &error)) {
+    if (!GameFolder::writeReport(report, backup, &error)) {
         // The game would not play the program's files from this folder: keep
         // the folder that was in use before.
         setRadioPath(previousRadioPath);
@@ -748,7 +791,8 @@ void frmMain::cmdGTAfolder_Click()
 void frmMain::cmdTemporary_Click()
 {
     const QString chosen = withTrailingSeparator(m_services.dialogs->pickFolder(
-        this, QStringLiteral("Select an EMPTY FOLDER to store the temporary buffered MP3s...")));
+        this, QStringLiteral("Select an EMPTY FOLDER to store the temporary buffered MP3s..."),
+        m_bufferPath));
     if (chosen.isEmpty())
         return;
     const QString problem = FolderCheck::problem(chosen);
@@ -782,13 +826,26 @@ bool frmMain::EmptyBufferPath()
     if (m_flbBufferPath.count() > 0) {
         const MessageAnswer answer = m_services.dialogs->showMessage(
             this, MessageIcon::Exclamation, MessageButtons::OkCancel, QStringLiteral("Tavrix"),
-            QStringLiteral("All MP3 files in the following folder will be deleted now. Press OK "
-                           "to proceed.\n\n") +
+            QStringLiteral("All MP3 files in the following folder will be deleted now. Your own "
+                           "MP3s are moved to the trash, where you can restore them; Tavrix's "
+                           "own buffer files (000_strm.mp3, ...) are deleted. Press OK to "
+                           "proceed.\n\n") +
                 m_bufferPath);
         if (answer == MessageAnswer::Ok) {
-            const QStringList names = m_flbBufferPath.names();
-            for (const QString &name : names)
-                m_services.files->remove(m_bufferPath + name);
+            const QList<BufferFolderCleanup::Failure> failures =
+                BufferFolderCleanup::clear(m_bufferPath, m_flbBufferPath.names());
+            if (!failures.isEmpty()) {
+                // An MP3 left behind would be taken for a buffer file.
+                QStringList lines;
+                for (const BufferFolderCleanup::Failure &failure : failures)
+                    lines << failure.path + QStringLiteral(": ") + failure.reason;
+                message(MessageIcon::Stop,
+                        QStringLiteral("These files could not be removed:\n\n") +
+                            lines.join(QLatin1Char('\n')) +
+                            QStringLiteral("\n\nTavrix will not operate until all MP3 files are "
+                                           "removed from the selected folder."));
+                accepted = false;
+            }
         } else {
             message(MessageIcon::Stop,
                     QStringLiteral("Tavrix will not operate until all MP3 files are removed from "
@@ -1000,7 +1057,7 @@ void frmMain::showPendingProgress()
     m_sinceProgressShown.start();
 
     if (m_handOff.showsBufferingStatus()) {
-        lblStatus->setText(QStringLiteral("Buffering ") + m_handOff.nextGameFile().toLower() +
+        lblStatus->setText(QStringLiteral("Buffering ") + m_handOff.nextGameFile() +
                            QStringLiteral(" [ ") + QString::number(filled / 1024) +
                            QStringLiteral(" KB ]") + m_conversionNote);
     }
@@ -1118,7 +1175,7 @@ void frmMain::askToTrustCertificate(const QString &host, quint16 port, const QSt
     const MessageAnswer answer = m_services.dialogs->showMessage(
         this, MessageIcon::Exclamation, MessageButtons::YesNo, QStringLiteral("Tavrix"),
         text.arg(hostPort, reasons, fingerprint));
-    if (answer != MessageAnswer::Ok)
+    if (answer != MessageAnswer::Yes)
         return;
     m_settings.setTrustedCertificate(hostPort, QString::fromLatin1(sha256.toHex()));
     SaveSettings(true);
@@ -1186,11 +1243,17 @@ bool frmMain::autoStartChecked() const
     return chkStart->checkState() == Qt::Checked;
 }
 
+// The game starts the way it was installed (Steam, a Wine prefix, wine);
+// the shell works that out from the executable's place.
 void frmMain::LaunchGame()
 {
-    lblWelcome->setText(QStringLiteral("Do not close this program until you have finished with "
-                                       "your game or want to stop streaming the radio."));
     const QString gameDirectory = GameFolder::gameDirectory(m_radioPath);
+    LaunchResult result{false, QStringLiteral("neither gta3.exe nor gta-vc.exe was found beside "
+                                              "the GTA MP3s folder")};
     if (!m_gameExe.isEmpty() && !gameDirectory.isEmpty())
-        m_services.shell->launchProgram(m_gameExe, gameDirectory);
+        result = m_services.shell->launchProgram(m_gameExe, gameDirectory);
+    lblWelcome->setText(result.started
+                            ? QStringLiteral("Do not close this program until you have finished "
+                                             "with your game or want to stop streaming the radio.")
+                            : QStringLiteral("Could not start the game: ") + result.error);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "handoff/FolderListing.h"
+#include "handoff/GameInstallation.h"
 #include "handoff/HandOffMachine.h"
 #include "platform/Dialogs.h"
 #include "platform/PlatformServices.h"
@@ -98,6 +99,9 @@ private:
     void showFolderProblemsAtLoad();
     void selectPlayingStation(const QString &url);
     bool EmptyBufferPath();
+    QList<GameInstallation> findGames() const;
+    void offerFoundGame();
+    void useGameFolder(const QString &chosen);
     void AddRecentStation(const QString &title, const QString &url);
 
     // The session's reports

@@ -12,8 +12,8 @@
 #include <QTemporaryDir>
 #include <deque>
 
-// Points the settings and cache locations at a fresh temporary folder, so a
-// test never touches the real home folder.
+// Points the settings, cache and data locations at a fresh temporary folder,
+// so a test never touches the real home folder (nor its trash).
 class TemporarySettingsLocation
 {
 public:
@@ -23,14 +23,19 @@ public:
     QString root() const { return m_dir.path(); }
     QString configFile() const; // .../TAVRIX/TAVRIX.conf
     QString cacheFolder() const;
+    QString dataFolder() const; // XDG_DATA_HOME: Tavrix's data folder, the trash
+    QString homeFolder() const; // HOME: an empty home, also for the game search
 
 private:
     QTemporaryDir m_dir;
     QByteArray m_oldConfig;
     QByteArray m_oldCache;
+    QByteArray m_oldData;
+    QByteArray m_oldHome;
 };
 
-// Answers message boxes and folder pickers from a script and records them.
+// Answers message boxes, folder pickers and choice lists from a script and
+// records them.
 class ScriptedDialogs final : public Dialogs
 {
 public:
@@ -44,15 +49,27 @@ public:
 
     MessageAnswer showMessage(QWidget *owner, MessageIcon icon, MessageButtons buttons,
                               const QString &title, const QString &text) override;
-    QString pickFolder(QWidget *owner, const QString &title) override;
+    QString pickFolder(QWidget *owner, const QString &title, const QString &startFolder) override;
+    int chooseItem(QWidget *owner, const QString &title, const QString &text,
+                   const QStringList &items) override;
 
-    // Answers used in order; when none is queued, a box is answered Ok and a
-    // picker is cancelled.
+    struct Choice
+    {
+        QString title;
+        QString text;
+        QStringList items;
+    };
+
+    // Answers used in order; when none is queued, a box is answered Ok (Yes
+    // for a Yes/No question), a picker and a choice list are cancelled.
     std::deque<MessageAnswer> answers;
     std::deque<QString> folders;
+    std::deque<int> choiceAnswers;
 
     QList<Message> messages;
     QStringList pickerTitles;
+    QStringList pickerStartFolders;
+    QList<Choice> choices;
 };
 
 class RecordingShell final : public Shell
