@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavrix_bench: measures Tavrix's stream pipeline against curl, its memory,
 // its hand-off latency and its start-up. Run through bench/run, which builds
 // it; without a command it runs every measurement and writes the results.

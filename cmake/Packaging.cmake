@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Debian package through CPack: "cpack --config <build>/CPackConfig.cmake"
 # (or "cmake --build <build> --target package") gives tavrix_<version>_<arch>.deb
 # with the install layout of dist/CMakeLists.txt under /usr. Configure the

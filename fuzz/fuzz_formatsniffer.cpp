@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the audio format check in pieces whose sizes come
 // from the input, under a content type chosen by the first input byte, and
 // checks that the decision does not depend on the pieces.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds a stream with ICY metadata framing to the demuxer whole, in pieces
 // whose sizes come from the input and (for short inputs) one byte at a time,
 // and checks that the audio, the metadata blocks and the titles read from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads arbitrary bytes as a playlist body under a content type and address
 // chosen by the first input byte, and checks what every result must satisfy.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds a response to the parser in pieces whose sizes come from the input and
 // checks that the outcome, the status, the headers, the audio and the body are
 // those of the same response fed at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parses arbitrary text as a station address, as a redirect's Location and as
 // a leading number, and checks what every valid address and every request
 // must satisfy.

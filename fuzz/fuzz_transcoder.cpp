@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes, as a station might send them, through the demuxers,
 // decoders and the MP3 encoder in arrivals of varying size, and checks that
 // whatever comes out is whole MP3 frames and that a failure is told.

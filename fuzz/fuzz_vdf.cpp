@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parses arbitrary bytes as Valve KeyValues text (libraryfolders.vdf,
 // appmanifest_<id>.acf) and checks what every parse must satisfy.
 

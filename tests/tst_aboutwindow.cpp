@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About window: its load, the memory line kept fresh by its timer, the
 // links, and its life: loaded once, hidden by "OK", destroyed by the close
 // box and created again by the next "About...".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What assistive tools and other palettes get from the main window: names and
 // roles through Qt's accessibility interface, the progress value, link
 // colours and the bitrate warning readable on light and dark backgrounds, the

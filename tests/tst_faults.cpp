@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults the user must hear about, and data that must not be lost: a game
 // folder that takes no files, folders that cannot be used or are entangled,
 // a full disk, settings that cannot be written, the program ended by a

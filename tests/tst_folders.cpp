@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's folders and recent list as a user meets them: first run,
 // restart, the two folder buttons and the list following the selection.
 

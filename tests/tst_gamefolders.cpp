@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game as people install it on Linux, met through the main window: the
 // games found in a stand-in home are offered for the GTA MP3s folder, the
 // game's report is kept before it is rewritten, the game starts the way it

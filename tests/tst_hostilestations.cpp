@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile input as the main window meets it: a station's texts full of
 // markup, and a settings file that is garbage. The session's own hostile
 // stations (slow, random, huge, cut off, reset, disk full) are tested without

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tavrix against a real Icecast 2 station on 127.0.0.1, driven as a user
 // would: the address typed, "Start Buffering" clicked, the real one-second
 // hand-off timer running.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window by keyboard alone: the focus through a stream's states,
 // Enter in the address box, the "Find..." link in the Tab order, Exit.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's own behaviour: its layout, the locking and unlocking of
 // the inputs around a stream, the buffer modes, the bitrate warning, the
 // "Find..." link, the recent list's follower and the unload.

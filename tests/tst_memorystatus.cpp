@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About window's memory line and the reading of the machine's memory.
 
 #include "platform/MemoryStatus.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket component module, loaded as the program loads it, against a
 // QTcpServer on the loopback interface.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up window: with the socket module beside the program it stays
 // out of sight and opens the main window; without it, it names the missing
 // file and lets the user leave or go on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stations as they are published today, against in-test servers on the
 // loopback interface: redirects, playlists of every kind, the request's
 // Host and User-Agent, HTTP errors told with their status line, IPv6, a

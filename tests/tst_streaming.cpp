@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window shows of a station session against scripted stations
 // on 127.0.0.1: the station's labels and the progress, the buffer mode's file
 // size, refusals, the end of a connection and failures as messages and status

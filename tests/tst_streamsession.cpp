@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The station session without a window, against scripted stations on
 // 127.0.0.1: the request, the response in any split, buffer files rotating
 // and numbered, refusals, the end of a connection, failures, and stations

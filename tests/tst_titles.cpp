@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The station's titles in the main window: the welcome label and the tray's
 // tooltip show what plays, the played-titles window lists it and copies it;
 // a station whose audio cannot be converted ends like an unavailable one, and

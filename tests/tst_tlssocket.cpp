@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket component module over TLS and IPv6, loaded as the program loads
 // it, against servers of the test's own on the loopback interface: QSslServer
 // with certificates made by openssl at test time, and a real Icecast 2 that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioSamples.h"
 #include "stream/Mp3Transcoder.h"
 #include "stream/TranscodingWorker.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CommandLineOptions.h"
 #include "app/ProgramEntry.h"
 #include "platform/SingleInstance.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket component module: one TCP client connection over QTcpSocket, or
 // over QSslSocket for TLS, seen by the program only through the abstract
 // SocketComponent interface.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "stream/AudioDecoder.h"
 
 AudioDecoder::AudioDecoder(Mp3Encoder &encoder)
