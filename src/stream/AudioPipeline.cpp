@@ -115,6 +115,12 @@ void AudioPipeline::feed(QByteArrayView data)
 {
     if (data.isEmpty() || m_mode == Mode::Idle || m_mode == Mode::Hls)
         return;
+    // The hot path: plain MP3 of the stream being written goes to the file
+    // straight from the arrival, without a copy.
+    if (m_mode == Mode::PassThrough && m_demuxer.passesThrough() && m_stream == m_writingStream) {
+        writeRaw(data);
+        return;
+    }
     QByteArray audio;
     if (m_demuxer.passesThrough()) {
         audio = data.toByteArray();
@@ -331,6 +337,11 @@ bool AudioPipeline::ensureFile()
 
 void AudioPipeline::writeNow(const Output &out)
 {
+    if (out.kind == Output::Kind::Raw) {
+        for (const QByteArray &piece : out.pieces)
+            writeRaw(piece);
+        return;
+    }
     qint64 total = 0;
     for (const QByteArray &piece : out.pieces)
         total += piece.size();
@@ -338,21 +349,32 @@ void AudioPipeline::writeNow(const Output &out)
         return;
     const qint64 before = m_bufferFile.bytes();
     const quint32 counter = m_bufferFile.counter();
-    bool ok = true;
-    if (out.kind == Output::Kind::Raw) {
-        for (const QByteArray &piece : out.pieces)
-            ok = ok && m_bufferFile.append(piece, m_fileSizeBytes);
-    } else {
-        ok = Mp3FrameWriter(m_bufferFile).append(out.pieces, m_fileSizeBytes);
-    }
-    if (!ok) {
+    if (!Mp3FrameWriter(m_bufferFile).append(out.pieces, m_fileSizeBytes)) {
         failed();
         return;
     }
-    // What the current file holds with this arrival; a file just finished
-    // is shown full before the next one begins.
-    const bool nextBegun = m_bufferFile.counter() != counter;
-    emit progress(nextBegun && m_bufferFile.bytes() == 0 ? before + total : m_bufferFile.bytes(),
+    written(before + total, counter);
+}
+
+void AudioPipeline::writeRaw(QByteArrayView bytes)
+{
+    if (bytes.isEmpty() || !ensureFile())
+        return;
+    const qint64 before = m_bufferFile.bytes();
+    const quint32 counter = m_bufferFile.counter();
+    if (!m_bufferFile.append(bytes, m_fileSizeBytes)) {
+        failed();
+        return;
+    }
+    written(before + bytes.size(), counter);
+}
+
+// What the current file holds with this write; a file just finished is shown
+// full before the next one begins.
+void AudioPipeline::written(qint64 filled, quint32 counterBefore)
+{
+    const bool nextBegun = m_bufferFile.counter() != counterBefore;
+    emit progress(nextBegun && m_bufferFile.bytes() == 0 ? filled : m_bufferFile.bytes(),
                   m_fileSizeBytes);
 }
 

@@ -106,6 +106,8 @@ private:
     void refuse(int stream, const QString &what, const QString &detail = {});
     void output(int stream, Output out);
     void writeNow(const Output &out);
+    void writeRaw(QByteArrayView bytes);
+    void written(qint64 filled, quint32 counterBefore);
     bool ensureFile();
     void endOf(int stream);
     void discardWorker(int stream);

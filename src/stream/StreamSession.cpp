@@ -38,6 +38,7 @@ StreamSession::StreamSession(std::unique_ptr<SocketComponent> socket, QObject *p
     , m_sck(std::move(socket))
     , m_audio(new AudioPipeline(this))
     , m_watchdog(new QTimer(this))
+    , m_silenceLimit(DefaultSilenceLimit)
     , m_reconnectTimer(new QTimer(this))
 {
     connect(m_audio, &AudioPipeline::progress, this, &StreamSession::progress);
@@ -49,7 +50,6 @@ StreamSession::StreamSession(std::unique_ptr<SocketComponent> socket, QObject *p
     });
     connect(m_audio, &AudioPipeline::hlsFailed, this, &StreamSession::hlsFailed);
     m_watchdog->setSingleShot(true);
-    m_watchdog->setInterval(DefaultSilenceLimit);
     connect(m_watchdog, &QTimer::timeout, this, &StreamSession::silenceLimitReached);
     m_reconnectTimer->setSingleShot(true);
     connect(m_reconnectTimer, &QTimer::timeout, this, &StreamSession::reconnectNow);
@@ -76,7 +76,7 @@ QString StreamSession::hostPort(const QString &host, quint16 port)
 
 void StreamSession::setSilenceLimit(std::chrono::milliseconds limit)
 {
-    m_watchdog->setInterval(limit);
+    m_silenceLimit = limit;
 }
 
 void StreamSession::start(const StationAddress &address, const QString &bufferFolder,
@@ -153,7 +153,8 @@ void StreamSession::Sck_Connect()
             return;
         m_filesStarted = true;
     }
-    m_watchdog->start();
+    m_sinceLastByte.start();
+    m_watchdog->start(m_silenceLimit);
     m_sck->SendData(stationRequest(m_resolver.current(), {m_askForTitles}));
 }
 
@@ -162,7 +163,7 @@ void StreamSession::Sck_DataArrival(qint32)
     const QByteArray data = m_sck->GetData();
     if (!m_streaming || m_attemptOver)
         return;
-    m_watchdog->start();
+    m_sinceLastByte.start();
     switch (m_body) {
     case Body::Audio:
         feedAudio(data);
@@ -437,6 +438,11 @@ void StreamSession::silenceLimitReached()
 {
     if (!m_streaming || m_attemptOver)
         return;
+    const std::chrono::milliseconds silent(m_sinceLastByte.elapsed());
+    if (silent < m_silenceLimit) {
+        m_watchdog->start(m_silenceLimit - silent);
+        return;
+    }
     const QString status =
         QStringLiteral("The station ") + stationText() + QStringLiteral(" stopped sending.");
     if (m_body == Body::Sniffing)

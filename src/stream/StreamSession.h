@@ -8,6 +8,7 @@
 #include "stream/StationAddress.h"
 #include "stream/StationResolver.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <chrono>
@@ -154,6 +155,11 @@ private:
     QByteArray m_bodyBytes;
     AudioPipeline *m_audio;
     QTimer *m_watchdog;
+    // Since the last byte from the station. The watchdog is not restarted on
+    // every arrival (thousands a second on a fast station): when it fires
+    // early it waits for the rest of the limit.
+    QElapsedTimer m_sinceLastByte;
+    std::chrono::milliseconds m_silenceLimit;
     QTimer *m_reconnectTimer;
     ReconnectSchedule m_schedule;
     double m_reconnectScale = 1.0;
