@@ -165,9 +165,11 @@ Mp3Report checkMp3Files(const QByteArrayList &files, const QString &folder, doub
         const Mp3Report report = checkMp3File(path);
         if (!report.problem.isEmpty())
             all.problem = QStringLiteral("file %1: %2").arg(i).arg(report.problem);
-        else if (report.seconds >= MinToneSeconds && qAbs(report.toneHz - toneHz) > toneHz * 0.02)
-            all.problem = QStringLiteral("file %1 plays %2 Hz, not %3 Hz")
+        else if (toneHz > 0 && report.seconds >= MinToneSeconds &&
+                 qAbs(report.toneHz - toneHz) > toneHz * 0.02)
+            all.problem = QStringLiteral("file %1 (%2 s) plays %3 Hz, not %4 Hz")
                               .arg(i)
+                              .arg(report.seconds)
                               .arg(report.toneHz)
                               .arg(toneHz);
         all.seconds += report.seconds;

@@ -41,7 +41,8 @@ Mp3Report checkMp3File(const QString &path);
 
 // Checks whole MP3 files, in the order a player plays them, each with
 // checkMp3File(); a file of a second or more whose tone is more than 2 %
-// away from `toneHz` is a problem too. Reports the decoded duration of all of them.
+// away from `toneHz` (when above 0) is a problem too. Reports the decoded
+// duration of all of them.
 Mp3Report checkMp3Files(const QByteArrayList &files, const QString &folder, double toneHz);
 
 // The frequency of a pure tone in 16-bit interleaved stereo PCM, counted
