@@ -78,6 +78,23 @@ int HlsTranscoder::interrupted(void *opaque)
     return static_cast<HlsTranscoder *>(opaque)->m_stopping ? 1 : 0;
 }
 
+// The demuxer passes only a few of the caller's options on to the requests
+// of segments and reloaded playlists: every request it makes gets the
+// options that make FFmpeg's HTTP client try again when a connection fails
+// or the server answers with a 5xx status, so a segment that fails once is
+// fetched again instead of skipped.
+int HlsTranscoder::openWithRetries(AVFormatContext *format, AVIOContext **pb, const char *url,
+                                   int flags, AVDictionary **options)
+{
+    av_dict_set(options, "reconnect", "1", 0);
+    av_dict_set(options, "reconnect_streamed", "1", 0);
+    av_dict_set(options, "reconnect_on_network_error", "1", 0);
+    av_dict_set(options, "reconnect_on_http_error", "5xx", 0);
+    av_dict_set(options, "reconnect_delay_max", "10", 0);
+    const auto *self = static_cast<const HlsTranscoder *>(format->opaque);
+    return self->m_defaultOpen(format, pb, url, flags, options);
+}
+
 // Queued to this object's thread: nothing arrives once the object is gone.
 void HlsTranscoder::post(const QByteArrayList &frames, const QString &codec, const QString &error)
 {
@@ -104,14 +121,12 @@ void HlsTranscoder::run()
 
     AVFormatContext *raw = avformat_alloc_context();
     raw->interrupt_callback = {&HlsTranscoder::interrupted, this};
+    raw->opaque = this;
+    m_defaultOpen = raw->io_open;
+    raw->io_open = &HlsTranscoder::openWithRetries;
     AVDictionary *options = nullptr;
-    // A segment that fails is fetched again over a new connection; a live
-    // playlist that stops growing is reloaded for a while before it counts
-    // as lost.
-    av_dict_set(&options, "reconnect", "1", 0);
-    av_dict_set(&options, "reconnect_streamed", "1", 0);
-    av_dict_set(&options, "reconnect_on_network_error", "1", 0);
-    av_dict_set(&options, "reconnect_delay_max", "10", 0);
+    // A live playlist that stops growing is reloaded for a while before it
+    // counts as lost.
     av_dict_set(&options, "rw_timeout", "20000000", 0);
     av_dict_set(&options, "max_reload", "10", 0);
     av_dict_set(&options, "m3u8_hold_counters", "10", 0);

@@ -8,7 +8,9 @@
 #include <atomic>
 #include <thread>
 
+struct AVDictionary;
 struct AVFormatContext;
+struct AVIOContext;
 
 // Converts an HLS station (an .m3u8 playlist of AAC or MP3 segments in
 // MPEG-TS or fragmented MP4) into constant-bitrate MP3 frames at 44.1 kHz
@@ -49,9 +51,13 @@ private:
     void run();
     void post(const QByteArrayList &frames, const QString &codec, const QString &error);
     static int interrupted(void *opaque);
+    static int openWithRetries(AVFormatContext *format, AVIOContext **pb, const char *url,
+                               int flags, AVDictionary **options);
 
     const QUrl m_playlist;
     const int m_bitrateKbps;
     std::thread m_thread;
     std::atomic_bool m_stopping = false;
+    int (*m_defaultOpen)(AVFormatContext *, AVIOContext **, const char *, int,
+                         AVDictionary **) = nullptr;
 };

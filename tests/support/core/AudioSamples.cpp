@@ -9,6 +9,9 @@ namespace AudioSamples {
 
 namespace {
 
+// Shorter audio has too few zero crossings to tell its tone within 2 %.
+constexpr double MinToneSeconds = 1.0;
+
 struct Run
 {
     bool ok = false;
@@ -34,7 +37,7 @@ Run run(const QString &program, const QStringList &args)
 } // namespace
 
 QByteArray tone(const QString &folder, const QString &fileName, const QStringList &codecArgs,
-                double seconds, int rate, int channels)
+                double seconds, int rate, int channels, double frequency)
 {
     const QString path = folder + u'/' + fileName;
     QStringList args{QStringLiteral("-hide_banner"),
@@ -44,7 +47,10 @@ QByteArray tone(const QString &folder, const QString &fileName, const QStringLis
                      QStringLiteral("-f"),
                      QStringLiteral("lavfi"),
                      QStringLiteral("-i")};
-    args << QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2").arg(rate).arg(seconds)
+    args << QStringLiteral("sine=frequency=%1:sample_rate=%2:duration=%3")
+                .arg(frequency)
+                .arg(rate)
+                .arg(seconds)
          << QStringLiteral("-ac") << QString::number(channels) << codecArgs << path;
     const Run result = run(QStringLiteral("ffmpeg"), args);
     QFile file(path);
@@ -109,6 +115,15 @@ Mp3Report checkMp3(const QByteArrayList &frames, const QString &folder)
     }
     file.close();
 
+    const int bitrate = report.bitrateKbps;
+    report = checkMp3File(path);
+    report.bitrateKbps = bitrate;
+    return report;
+}
+
+Mp3Report checkMp3File(const QString &path)
+{
+    Mp3Report report;
     const Run probe =
         run(QStringLiteral("ffprobe"),
             {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
@@ -128,7 +143,54 @@ Mp3Report checkMp3(const QByteArrayList &frames, const QString &folder)
         return report;
     }
     report.seconds = double(decode.out.size()) / (44100 * 2 * 2);
+    report.toneHz = toneFrequency(decode.out);
     return report;
+}
+
+Mp3Report checkMp3Files(const QByteArrayList &files, const QString &folder, double toneHz)
+{
+    Mp3Report all;
+    all.toneHz = toneHz;
+    if (files.isEmpty())
+        all.problem = QStringLiteral("no files");
+    for (qsizetype i = 0; i < files.size() && all.problem.isEmpty(); ++i) {
+        const QString path = folder + QStringLiteral("/file%1.mp3").arg(i);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(files[i]) != files[i].size()) {
+            all.problem = QStringLiteral("cannot write %1").arg(path);
+            break;
+        }
+        file.close();
+        const Mp3Report report = checkMp3File(path);
+        if (!report.problem.isEmpty())
+            all.problem = QStringLiteral("file %1: %2").arg(i).arg(report.problem);
+        else if (toneHz > 0 && report.seconds >= MinToneSeconds &&
+                 qAbs(report.toneHz - toneHz) > toneHz * 0.02)
+            all.problem = QStringLiteral("file %1 (%2 s) plays %3 Hz, not %4 Hz")
+                              .arg(i)
+                              .arg(report.seconds)
+                              .arg(report.toneHz)
+                              .arg(toneHz);
+        all.seconds += report.seconds;
+    }
+    return all;
+}
+
+double toneFrequency(QByteArrayView pcm)
+{
+    const qsizetype samples = pcm.size() / 4;
+    if (samples < 2)
+        return 0;
+    const auto left = [&](qsizetype i) {
+        return qint16(quint8(pcm[i * 4]) | (quint8(pcm[i * 4 + 1]) << 8));
+    };
+    qsizetype rising = 0;
+    for (qsizetype i = 1; i < samples; ++i) {
+        if (left(i - 1) < 0 && left(i) >= 0)
+            ++rising;
+    }
+    return double(rising) * 44100.0 / double(samples);
 }
 
 } // namespace AudioSamples

@@ -10,12 +10,12 @@
 // of converted MP3.
 namespace AudioSamples {
 
-// A sine tone of `seconds` at `rate` Hz with `channels` channels, encoded
+// A sine tone of `frequency` Hz, `seconds` long, at `rate` Hz with `channels` channels, encoded
 // with the ffmpeg output options `codecArgs` (codec, bit rate, container)
 // into `folder`/`fileName`. Returns the file's bytes; empty when ffmpeg
 // failed (the reason goes to the test log).
 QByteArray tone(const QString &folder, const QString &fileName, const QStringList &codecArgs,
-                double seconds, int rate = 44100, int channels = 2);
+                double seconds, int rate = 44100, int channels = 2, double frequency = 440);
 
 // The length of the MPEG-1 Layer III, 44.1 kHz, two-channel frame whose
 // header starts `bytes`, or 0 when it is not such a header.
@@ -26,11 +26,27 @@ struct Mp3Report
     QString problem; // empty when the MP3 is sound
     double seconds = 0;
     int bitrateKbps = 0;
+    double toneHz = 0; // the frequency of the decoded tone
 };
 
 // Checks converted frames as a player would: every entry one whole frame of
 // the same bit rate; written out, ffprobe sees MP3, 44100 Hz, 2 channels and
 // mpg123 decodes it without a complaint. Reports the decoded duration.
 Mp3Report checkMp3(const QByteArrayList &frames, const QString &folder);
+
+// Checks an MP3 file as a player would: ffprobe sees MP3, 44100 Hz, 2
+// channels and mpg123 decodes it without a complaint. Reports the decoded
+// duration and tone.
+Mp3Report checkMp3File(const QString &path);
+
+// Checks whole MP3 files, in the order a player plays them, each with
+// checkMp3File(); a file of a second or more whose tone is more than 2 %
+// away from `toneHz` (when above 0) is a problem too. Reports the decoded
+// duration of all of them.
+Mp3Report checkMp3Files(const QByteArrayList &files, const QString &folder, double toneHz);
+
+// The frequency of a pure tone in 16-bit interleaved stereo PCM, counted
+// from the rising zero crossings of its first channel.
+double toneFrequency(QByteArrayView pcm);
 
 } // namespace AudioSamples

@@ -30,7 +30,16 @@ void HttpFileServer::onConnection()
                 requestLine.size() >= 2 ? QString::fromUtf8(requestLine[1]).mid(1) : QString();
             m_requests << path;
             QFile file(m_folder + u'/' + path);
-            if (path.contains(QStringLiteral("..")) || !file.open(QIODevice::ReadOnly)) {
+            if (const auto fault = m_faults.constFind(path); fault != m_faults.constEnd()) {
+                const Fault kind = *fault;
+                m_faults.erase(fault);
+                if (kind == Fault::DropConnection) {
+                    socket->abort();
+                    return;
+                }
+                socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n"
+                              "Connection: close\r\n\r\n");
+            } else if (path.contains(QStringLiteral("..")) || !file.open(QIODevice::ReadOnly)) {
                 socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n"
                               "Connection: close\r\n\r\n");
             } else {

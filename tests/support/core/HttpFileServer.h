@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QTcpServer>
 
@@ -17,9 +18,17 @@ public:
     // Paths requested so far, in order.
     QStringList requests() const { return m_requests; }
 
+    enum class Fault {
+        ServiceUnavailable, // "503 Service Unavailable", then the connection closes
+        DropConnection,     // the connection closes without an answer
+    };
+    // The next request for `path` fails with `fault`; later ones are served.
+    void failNextRequest(const QString &path, Fault fault) { m_faults.insert(path, fault); }
+
 private:
     void onConnection();
 
     QString m_folder;
     QStringList m_requests;
+    QHash<QString, Fault> m_faults;
 };

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "IcecastStation.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -158,7 +160,20 @@ QString IcecastStation::address() const
 
 QString IcecastStation::audioFile() const
 {
-    return path(QStringLiteral("tone.mp3"));
+    return m_sourceFile.isEmpty() ? path(QStringLiteral("tone.mp3")) : m_sourceFile;
+}
+
+void IcecastStation::setSourceFile(const QString &file, const QByteArray &contentType,
+                                   double seconds, double speed)
+{
+    m_sourceFile = file;
+    m_contentType = contentType;
+    m_sourceBytesPerSecond = seconds > 0 ? double(QFileInfo(file).size()) / seconds * speed : 0;
+}
+
+bool IcecastStation::sourceFinished() const
+{
+    return m_fileSource && m_fileSource->state() == IcecastFileSource::State::Finished;
 }
 
 QString IcecastStation::tlsCertificateFile() const
@@ -175,31 +190,40 @@ QString IcecastStation::logs() const
 {
     if (!m_dir)
         return {};
-    return QStringLiteral("icecast2:\n%1\n%2\nezstream:\n%3")
+    const QString source =
+        m_sourceFile.isEmpty()
+            ? QStringLiteral("ezstream:\n") + tail(path(QStringLiteral("ezstream.out")))
+            : QStringLiteral("source: ") + (m_fileSource ? m_fileSource->errorString() : QString());
+    return QStringLiteral("icecast2:\n%1\n%2\n%3")
         .arg(tail(path(QStringLiteral("icecast.out"))), tail(path(QStringLiteral("log/error.log"))),
-             tail(path(QStringLiteral("ezstream.out"))));
+             source);
 }
 
 bool IcecastStation::isRunning() const
 {
-    return m_server && m_server->state() == QProcess::Running && m_source &&
-           m_source->state() == QProcess::Running;
+    const bool sourceRunning =
+        m_sourceFile.isEmpty()
+            ? m_source && m_source->state() == QProcess::Running
+            : m_fileSource && m_fileSource->state() == IcecastFileSource::State::Sending;
+    return m_server && m_server->state() == QProcess::Running && sourceRunning;
 }
 
 void IcecastStation::stop()
 {
+    m_fileSource.reset();
     end(m_source);
     end(m_server);
 }
 
 void IcecastStation::stopSource()
 {
+    m_fileSource.reset();
     end(m_source);
 }
 
 bool IcecastStation::restartSource(QString *error)
 {
-    end(m_source);
+    stopSource();
     return startSource(error);
 }
 
@@ -229,8 +253,10 @@ bool IcecastStation::start(QString *error)
 
 bool IcecastStation::prepare(QString *error)
 {
-    QStringList tools = {QStringLiteral("icecast2"), QStringLiteral("ezstream"),
-                         QStringLiteral("sox"), QStringLiteral("lame")};
+    const bool fileSource = !m_sourceFile.isEmpty();
+    QStringList tools = {QStringLiteral("icecast2")};
+    if (!fileSource)
+        tools << QStringLiteral("ezstream") << QStringLiteral("sox") << QStringLiteral("lame");
     if (runningAsRoot())
         tools << QStringLiteral("setpriv");
     if (m_tls)
@@ -246,7 +272,11 @@ bool IcecastStation::prepare(QString *error)
                      .arg(missing.join(QStringLiteral(", ")));
         return false;
     }
-    if (!std::ranges::count(Mpeg1Bitrates, m_bitrateKbps)) {
+    if (fileSource && m_sourceBytesPerSecond <= 0) {
+        *error = QStringLiteral("the source file %1 is empty or has no length").arg(m_sourceFile);
+        return false;
+    }
+    if (!fileSource && !std::ranges::count(Mpeg1Bitrates, m_bitrateKbps)) {
         *error = QStringLiteral("%1 kbps is no MPEG-1 Layer III bitrate").arg(m_bitrateKbps);
         return false;
     }
@@ -282,6 +312,9 @@ bool IcecastStation::prepare(QString *error)
             return false;
         }
     }
+
+    if (fileSource)
+        return !m_tls || writeTlsCertificate(error);
 
     const QString wave = path(QStringLiteral("tone.wav"));
     const bool generated =
@@ -338,6 +371,19 @@ QString IcecastStation::tlsListenerConfig() const
         .arg(m_tlsPort);
 }
 
+QString IcecastStation::burstConfig() const
+{
+    if (m_sourceFile.isEmpty())
+        return {};
+    // A burst larger than the file: whenever a listener connects, it gets
+    // the stream from its start. The queue must hold the whole burst.
+    const qint64 burst = QFileInfo(m_sourceFile).size() + 65536;
+    return QStringLiteral("    <burst-size>%1</burst-size>\n"
+                          "    <queue-size>%2</queue-size>\n")
+        .arg(burst)
+        .arg(2 * burst);
+}
+
 QString IcecastStation::tlsPathConfig() const
 {
     if (!m_tls)
@@ -358,6 +404,7 @@ bool IcecastStation::writeServerConfig() const
                        "    <header-timeout>15</header-timeout>\n"
                        "    <source-timeout>10</source-timeout>\n"
                        "    <burst-on-connect>1</burst-on-connect>\n"
+                       "%8"
                        "  </limits>\n"
                        "  <authentication>\n"
                        "    <source-password>%1</source-password>\n"
@@ -389,7 +436,8 @@ bool IcecastStation::writeServerConfig() const
                        "</icecast>\n")
             .arg(escaped(SourcePassword), QString::number(m_port),
                  escaped(path(QStringLiteral("log"))), escaped(path(QStringLiteral("web"))),
-                 escaped(path(QStringLiteral("admin"))), tlsListenerConfig(), tlsPathConfig());
+                 escaped(path(QStringLiteral("admin"))), tlsListenerConfig(), tlsPathConfig(),
+                 burstConfig());
     return writeText(path(QStringLiteral("icecast.xml")), config,
                      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                          QFileDevice::ReadOther);
@@ -493,6 +541,8 @@ bool IcecastStation::startServer(QString *error, bool *portTaken)
 
 bool IcecastStation::startSource(QString *error)
 {
+    if (!m_sourceFile.isEmpty())
+        return startFileSource(error);
     if (!writeSourceConfig()) {
         *error = QStringLiteral("cannot write the ezstream configuration");
         return false;
@@ -514,6 +564,32 @@ bool IcecastStation::startSource(QString *error)
                          .arg(logs());
             return false;
         }
+    }
+    return true;
+}
+
+bool IcecastStation::startFileSource(QString *error)
+{
+    QFile file(m_sourceFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1").arg(m_sourceFile);
+        return false;
+    }
+    m_fileSource = std::make_unique<IcecastFileSource>(file.readAll(), m_sourceBytesPerSecond);
+    m_fileSource->start(
+        m_port, SourcePassword,
+        {QStringLiteral("/stream"), m_contentType, m_name, m_genre, m_url, m_bitrateKbps});
+    // The source works in this thread's event loop: it is kept running
+    // while waiting for Icecast to take it.
+    const QDeadlineTimer deadline(StartTimeoutMs);
+    while (m_fileSource->state() == IcecastFileSource::State::Connecting &&
+           !deadline.hasExpired() && m_server->state() == QProcess::Running)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (m_fileSource->state() != IcecastFileSource::State::Sending ||
+        !responseHead(m_port).startsWith("HTTP/1.0 200 ")) {
+        *error =
+            QStringLiteral("the stream did not come up on port %1.\n%2").arg(m_port).arg(logs());
+        return false;
     }
     return true;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "IcecastFileSource.h"
+
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -18,6 +20,10 @@
 // root, since Icecast refuses to run as root: it is started as nobody).
 // ezstream sends the audio in real time, after a burst of 64 KiB to a new
 // listener.
+//
+// With setSourceFile() the station instead carries a file of any format,
+// sent once by a source client in this process (see IcecastFileSource), and
+// ezstream, sox and lame are not needed.
 class IcecastStation
 {
 public:
@@ -35,6 +41,17 @@ public:
     bool start(QString *error);
     void stop();
     bool isRunning() const;
+    // Before start(): the station sends `file` once, as `contentType`, at
+    // `speed` times the real-time rate of its `seconds` of audio, and then
+    // ends. Its burst to a new listener holds everything sent so far, so a
+    // listener that connects while the file is being sent still gets the
+    // stream from its first byte.
+    void setSourceFile(const QString &file, const QByteArray &contentType, double seconds,
+                       double speed = 1.0);
+    // With a source file: the whole file has been sent and the source has
+    // closed its connection.
+    bool sourceFinished() const;
+
     // Ends the source (ezstream) alone, as a broadcaster who goes off air:
     // the listeners are dropped and the stream is gone until restartSource().
     void stopSource();
@@ -53,7 +70,7 @@ public:
     QString genre() const { return m_genre; }
     QString url() const { return m_url; }
     int bitrateKbps() const { return m_bitrateKbps; }
-    // The MP3 file that is streamed in a loop.
+    // The MP3 file that is streamed in a loop, or the source file.
     QString audioFile() const;
     // The logs of both processes, for the message of a failing test.
     QString logs() const;
@@ -67,6 +84,8 @@ private:
     bool writeTlsCertificate(QString *error) const;
     QString tlsListenerConfig() const;
     QString tlsPathConfig() const;
+    QString burstConfig() const;
+    bool startFileSource(QString *error);
     QString path(const QString &name) const;
 
     int m_bitrateKbps;
@@ -80,4 +99,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_server;
     std::unique_ptr<QProcess> m_source;
+    QString m_sourceFile;
+    QByteArray m_contentType;
+    double m_sourceBytesPerSecond = 0;
+    std::unique_ptr<IcecastFileSource> m_fileSource;
 };
