@@ -17,6 +17,10 @@ public:
     // Paths requested so far, in order.
     QStringList requests() const { return m_requests; }
 
+    // Requests for paths ending in one of these are read but never
+    // answered: the connection stays open, as with a server that hangs.
+    QStringList unansweredSuffixes;
+
 private:
     void onConnection();
 
