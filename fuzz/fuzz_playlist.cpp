@@ -78,5 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         fail("read() and recognise() disagree on a body that fits");
     if (result.kind != Kind::NotAPlaylist && !PlaylistParser::mayBePlaylist(type, address))
         fail("a playlist behind a type and address that may not hold one");
+    if (const auto target = PlaylistParser::hlsTargetDuration(body);
+        target && (target->count() <= 0 || *target > PlaylistParser::MaxTargetDuration))
+        fail("a target duration out of range");
     return 0;
 }

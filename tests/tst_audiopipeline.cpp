@@ -3,6 +3,8 @@
 #include "HttpFileServer.h"
 #include "stream/AudioPipeline.h"
 #include "stream/BufferFileWriter.h"
+#include "stream/Mp3Transcoder.h"
+#include "stream/TranscodingWorker.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -121,6 +123,7 @@ private slots:
     void refusesWhatCannotBeConverted_data();
     void refusesWhatCannotBeConverted();
     void endOfStreamKeepsAllAudio();
+    void backlogHoldsArrivalsBack();
     void hlsPlaylists_data();
     void hlsPlaylists();
 
@@ -342,6 +345,65 @@ void TestAudioPipeline::endOfStreamKeepsAllAudio()
     const AudioSamples::Mp3Report report = AudioSamples::checkMp3(frames, folder.path());
     QVERIFY2(report.problem.isEmpty(), qPrintable(report.problem));
     QVERIFY2(qAbs(report.seconds - 6) < 6 * 0.02, qPrintable(QString::number(report.seconds)));
+}
+
+// A converted station fed far faster than it converts: the audio path says
+// it is full, what it holds unconverted stays within the limit and one
+// arrival, and once it has caught up every second of the audio is in the
+// files. MP3 is never held back.
+void TestAudioPipeline::backlogHoldsArrivalsBack()
+{
+    constexpr qsizetype Arrival = 64 * 1024;
+    // A tone repeated: ADTS frames stand alone, so the copies play on.
+    const QByteArray aac = AudioSamples::tone(m_dir.path(), "fast.aac",
+                                              {"-c:a", "aac", "-b:a", "128k", "-f", "adts"}, 20)
+                               .repeated(3);
+    QVERIFY(aac.size() > 2 * TranscodingWorker::BacklogLimitBytes);
+    QTemporaryDir folder;
+    AudioPipeline pipeline;
+    QSignalSpy drained(&pipeline, &AudioPipeline::backlogDrained);
+    QVERIFY(pipeline.startSession(folder.path() + u'/', FileSize));
+    pipeline.beginStream({"audio/aac", "128", {}});
+    qint64 mostHeld = 0;
+    int pauses = 0;
+    for (qsizetype pos = 0; pos < aac.size(); pos += Arrival) {
+        if (!pipeline.wantsMore()) {
+            ++pauses;
+            QTRY_VERIFY_WITH_TIMEOUT(pipeline.wantsMore(), 60000);
+            QCOMPARE(drained.size(), pauses);
+            QVERIFY(pipeline.backlogBytes() <= TranscodingWorker::BacklogLowBytes);
+        }
+        pipeline.feed(aac.mid(pos, Arrival));
+        mostHeld = std::max(mostHeld, pipeline.backlogBytes());
+    }
+    QVERIFY2(pauses > 0, "conversion kept up with arrivals fed without a pause");
+    QVERIFY2(mostHeld <= TranscodingWorker::BacklogLimitBytes + Arrival,
+             qPrintable(QString::number(mostHeld)));
+    pipeline.endStream();
+    QVERIFY(pipeline.wantsMore());
+    QTRY_VERIFY_WITH_TIMEOUT(!pipeline.isFinishing(), 60000);
+    QCOMPARE(pipeline.backlogBytes(), 0);
+
+    // Conversion depends only on the bytes: the files hold exactly what the
+    // audio converts to in one go.
+    QByteArrayList frames;
+    const QString problem = framesOfFiles(bufferFiles(folder.path()), frames);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    Mp3Transcoder reference(128);
+    QVERIFY(reference.feed(aac));
+    QVERIFY(reference.finish());
+    QCOMPARE(frames, reference.takeFrames());
+
+    AudioPipeline mp3;
+    QTemporaryDir mp3Folder;
+    QVERIFY(mp3.startSession(mp3Folder.path() + u'/', FileSize));
+    mp3.beginStream({"audio/mpeg", "128", {}});
+    for (int i = 0; i < 8; ++i) {
+        mp3.feed(m_mp3);
+        QVERIFY(mp3.wantsMore());
+        QCOMPARE(mp3.backlogBytes(), 0);
+    }
+    mp3.stop();
 }
 
 void TestAudioPipeline::hlsPlaylists_data()

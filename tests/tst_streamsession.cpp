@@ -5,19 +5,25 @@
 // that misbehave. Every case ends with a clear report, the files already
 // written intact, and no crash or hang.
 
+#include "AudioSamples.h"
+#include "HttpFileServer.h"
 #include "ScriptedStation.h"
 #include "TestFiles.h"
 #include "net/SocketModule.h"
+#include "stream/Mp3Transcoder.h"
 #include "stream/StationRequest.h"
 #include "stream/StreamSession.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <sys/socket.h>
 
 namespace {
@@ -102,6 +108,19 @@ struct SessionUnderTest
     qint64 fileSizeBytes = 0;
 };
 
+// The process's anonymous resident memory in bytes (RssAnon), 0 if unknown.
+qint64 anonymousMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("RssAnon:"))
+            return line.mid(8).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return 0;
+}
+
 QString closedText(const ScriptedStation &station)
 {
     return QStringLiteral("The station ") + station.address() +
@@ -130,6 +149,10 @@ private slots:
     void resetInTheAudio();
     void diskFull();
     void bufferFolderRemoved();
+    void convertedStationHeldBack();
+    void hlsSilenceLimit_data();
+    void hlsSilenceLimit();
+    void hlsReaderThatStalls();
 };
 
 void StreamSessionTest::requestAsked_data()
@@ -487,6 +510,179 @@ void StreamSessionTest::bufferFolderRemoved()
     const QString text = test.stops[0].message;
     QVERIFY2(text.contains(test.folder() + QStringLiteral("001_strm.mp3")), qPrintable(text));
     QVERIFY(!test.session.bufferFile().isOpen());
+}
+
+// An AAC station sending faster than it is converted: the session leaves
+// what the audio path cannot take yet in the connection, which slows the
+// station down. No audio is lost, the pauses never count as silence (the
+// limit here is far shorter than a pause), and the process does not hold the
+// unconverted bytes in memory.
+void StreamSessionTest::convertedStationHeldBack()
+{
+    // A tone repeated: ADTS frames stand alone, so the copies play on.
+    QTemporaryDir samples;
+    const QByteArray tone = AudioSamples::tone(samples.path(), QStringLiteral("fast.aac"),
+                                               {"-c:a", "aac", "-b:a", "320k", "-f", "adts"}, 30);
+    QVERIFY(!tone.isEmpty());
+    // The first, short station pays what the first conversion costs once
+    // (threads, codec tables); the second is measured.
+    for (const int copies : {2, 10}) {
+        const QByteArray aac = tone.repeated(copies);
+        ScriptedStation station;
+        station.pauseMs = 0;
+        station.maxUnsentBytes = 64 * 1024;
+        station.closeAfterChunks = true;
+        station.chunks << "ICY 200 OK\r\ncontent-type:audio/aac\r\nicy-br:320\r\n\r\n";
+        for (qsizetype pos = 0; pos < aac.size(); pos += 64 * 1024)
+            station.chunks << aac.mid(pos, 64 * 1024);
+
+        SessionUnderTest test;
+        test.session.setSilenceLimit(std::chrono::milliseconds(300));
+        test.session.setReconnectScale(1000);
+        QSignalSpy drained(test.session.audio(), &AudioPipeline::backlogDrained);
+        const qint64 before = anonymousMemory();
+        QVERIFY(before > 0);
+        qint64 peak = before;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, this,
+                [&] { peak = std::max(peak, anonymousMemory()); });
+        sampler.start(5);
+        test.start(station.address(), 256);
+        QTRY_COMPARE_WITH_TIMEOUT(test.reconnects.size(), 1, 300000);
+        QCOMPARE(test.lossReasons[0], closedText(station));
+        QTRY_VERIFY_WITH_TIMEOUT(!test.session.audio()->isFinishing(), 60000);
+        sampler.stop();
+        QVERIFY(test.stops.isEmpty());
+        QVERIFY2(drained.size() > 0, "the station was never held back");
+        qInfo("%d copies: %lld bytes sent, memory grew by %lld", copies, qint64(aac.size()),
+              peak - before);
+        if (copies > 2)
+            QVERIFY2(peak - before < aac.size() / 2,
+                     qPrintable(QStringLiteral("memory grew by %1 bytes while %2 were sent")
+                                    .arg(peak - before)
+                                    .arg(aac.size())));
+
+        // Conversion depends only on the bytes: the files hold exactly what
+        // the station's audio converts to in one go.
+        Mp3Transcoder reference(320);
+        QVERIFY(reference.feed(aac));
+        QVERIFY(reference.finish());
+        QCOMPARE(test.allBufferBytes(), reference.takeFrames().join());
+        test.session.cancel();
+    }
+}
+
+void StreamSessionTest::hlsSilenceLimit_data()
+{
+    QTest::addColumn<int>("silenceMs");
+    QTest::addColumn<QByteArray>("playlist");
+    QTest::addColumn<int>("expectedMs");
+    const QByteArray media = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:%1\n"
+                             "#EXTINF:9.8,\nseg1.ts\n";
+    QTest::newRow("long segments") << 15000 << QByteArray(media).replace("%1", "10") << 20000;
+    QTest::newRow("short segments") << 15000 << QByteArray(media).replace("%1", "4") << 15000;
+    QTest::newRow("CRLF lines") << 15000
+                                << QByteArray(media).replace("%1", "12").replace("\n", "\r\n")
+                                << 24000;
+    QTest::newRow("master playlist")
+        << 15000 << QByteArray("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=128000\nlow.m3u8\n") << 30000;
+    QTest::newRow("not a number") << 15000 << QByteArray(media).replace("%1", "ten") << 30000;
+    QTest::newRow("negative") << 15000 << QByteArray(media).replace("%1", "-5") << 30000;
+    QTest::newRow("absurd") << 15000 << QByteArray(media).replace("%1", "99999999999999999999")
+                            << 30000;
+    QTest::newRow("shorter limit in tests") << 500 << QByteArray(media).replace("%1", "1") << 2000;
+}
+
+void StreamSessionTest::hlsSilenceLimit()
+{
+    QFETCH(int, silenceMs);
+    QFETCH(QByteArray, playlist);
+    QFETCH(int, expectedMs);
+    QCOMPARE(StreamSession::hlsSilenceLimit(std::chrono::milliseconds(silenceMs), playlist).count(),
+             expectedMs);
+}
+
+// A live HLS station whose server hangs without closing: once it has given
+// audio, the session counts it as lost within its limit and reconnects; when
+// it hangs before any audio, the session ends as for a station that never
+// sent.
+void StreamSessionTest::hlsReaderThatStalls()
+{
+    QTemporaryDir served;
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-hide_banner",
+                                            "-loglevel",
+                                            "error",
+                                            "-f",
+                                            "lavfi",
+                                            "-i",
+                                            "sine=frequency=440:sample_rate=44100:duration=6",
+                                            "-c:a",
+                                            "aac",
+                                            "-b:a",
+                                            "128k",
+                                            "-f",
+                                            "hls",
+                                            "-hls_time",
+                                            "1",
+                                            "-hls_list_size",
+                                            "0",
+                                            "-hls_segment_filename",
+                                            served.filePath("seg_%03d.ts"),
+                                            served.filePath("live.m3u8")});
+    QVERIFY(ffmpeg.waitForFinished(60000));
+    QVERIFY2(ffmpeg.exitCode() == 0, ffmpeg.readAllStandardError().constData());
+    // Without its end tag the playlist is live: it may yet grow.
+    QByteArray playlist = readFile(served.filePath("live.m3u8"));
+    QVERIFY(playlist.contains("#EXT-X-TARGETDURATION:1\n"));
+    playlist.replace("#EXT-X-ENDLIST\n", "");
+    QFile rewritten(served.filePath("live.m3u8"));
+    QVERIFY(rewritten.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    rewritten.write(playlist);
+    rewritten.close();
+    HttpFileServer server(served.path());
+    QVERIFY(server.isListening());
+    constexpr qint64 LimitMs = 2000; // twice the target duration
+
+    SessionUnderTest test;
+    test.session.setSilenceLimit(std::chrono::milliseconds(500));
+    test.session.setReconnectScale(0.01);
+    QSignalSpy reconnected(&test.session, &StreamSession::reconnected);
+    QElapsedTimer sinceAudio;
+    qint64 silentMs = -1;
+    connect(&test.session, &StreamSession::progress, this, [&] {
+        if (!sinceAudio.isValid())
+            server.unansweredSuffixes = {QStringLiteral(".m3u8"), QStringLiteral(".ts")};
+        sinceAudio.start();
+    });
+    connect(&test.session, &StreamSession::reconnecting, this, [&] {
+        silentMs = sinceAudio.elapsed();
+        server.unansweredSuffixes.clear();
+    });
+    test.start(server.url(QStringLiteral("live.m3u8")));
+    QTRY_COMPARE_WITH_TIMEOUT(test.reconnects.size(), 1, 30000);
+    QVERIFY2(silentMs >= LimitMs - 100 && silentMs < LimitMs + 1500,
+             qPrintable(QString::number(silentMs)));
+    QVERIFY2(test.lossReasons[0].endsWith(QStringLiteral("stopped sending.")),
+             qPrintable(test.lossReasons[0]));
+    QTRY_COMPARE_WITH_TIMEOUT(reconnected.size(), 1, 30000);
+    QVERIFY(test.stops.isEmpty());
+    test.session.cancel();
+
+    server.unansweredSuffixes = {QStringLiteral(".ts")};
+    SessionUnderTest never;
+    never.session.setSilenceLimit(std::chrono::milliseconds(500));
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    never.start(server.url(QStringLiteral("live.m3u8")));
+    QTRY_COMPARE_WITH_TIMEOUT(never.stops.size(), 1, 30000);
+    QVERIFY2(sinceStart.elapsed() < LimitMs + 3000,
+             qPrintable(QString::number(sinceStart.elapsed())));
+    QCOMPARE(never.stops[0].reason, SessionStop::Reason::Closed);
+    QVERIFY2(never.stops[0].status.endsWith(QStringLiteral("stopped sending.")),
+             qPrintable(never.stops[0].status));
+    QVERIFY(never.reconnects.isEmpty());
+    QVERIFY(never.bufferFiles().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(StreamSessionTest)

@@ -16,6 +16,7 @@ private slots:
     void convertsOffTheCallersThread();
     void reportsFailureOnce();
     void destroyedMidStream();
+    void backlogCountedAndDrained();
 
 private:
     QTemporaryDir m_dir;
@@ -100,6 +101,47 @@ void TestTranscodingWorker::destroyedMidStream()
         QTest::qWait(100);
         QCOMPARE(framesAfter, 0);
     }
+}
+
+// Arrivals faster than conversion: the queue is counted, the worker says it
+// is backlogged past the limit and drained once it is down to the low mark,
+// and nothing converted is lost on the way. A failed conversion still takes
+// its bytes off the count.
+void TestTranscodingWorker::backlogCountedAndDrained()
+{
+    const QByteArray stream = m_aac.repeated(10);
+    TranscodingWorker worker(128);
+    QSignalSpy drained(&worker, &TranscodingWorker::backlogDrained);
+    QSignalSpy finished(&worker, &TranscodingWorker::finished);
+    QByteArrayList frames;
+    connect(&worker, &TranscodingWorker::mp3Frames, this,
+            [&](const QByteArrayList &got) { frames += got; });
+    QVERIFY(stream.size() > TranscodingWorker::BacklogLimitBytes);
+    worker.feed(stream.first(TranscodingWorker::BacklogLimitBytes));
+    QVERIFY(!worker.isBacklogged());
+    worker.feed(stream.sliced(TranscodingWorker::BacklogLimitBytes));
+    QVERIFY(worker.isBacklogged());
+    QVERIFY(worker.queuedBytes() > TranscodingWorker::BacklogLimitBytes);
+    QTRY_COMPARE_WITH_TIMEOUT(drained.size(), 1, 60000);
+    QVERIFY(!worker.isBacklogged());
+    QVERIFY(worker.queuedBytes() <= TranscodingWorker::BacklogLowBytes);
+    worker.finish();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 60000);
+    QCOMPARE(worker.queuedBytes(), 0);
+    QCOMPARE(drained.size(), 1);
+
+    Mp3Transcoder reference(128);
+    QVERIFY(reference.feed(stream));
+    QVERIFY(reference.finish());
+    QCOMPARE(frames, reference.takeFrames());
+
+    TranscodingWorker failing(192);
+    QSignalSpy failed(&failing, &TranscodingWorker::failed);
+    for (int i = 0; i < 8; ++i)
+        failing.feed(QByteArray(256 * 1024, 'x'));
+    QVERIFY(failing.isBacklogged());
+    QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(failing.queuedBytes(), 0, 20000);
 }
 
 QTEST_GUILESS_MAIN(TestTranscodingWorker)

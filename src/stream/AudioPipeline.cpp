@@ -67,6 +67,7 @@ bool AudioPipeline::startSession(const QString &bufferFolder, qint64 fileSizeByt
     m_fileSizeBytes = fileSizeBytes;
     m_fileOpened = false;
     m_mode = Mode::Idle;
+    m_backlogged = false;
     m_writingStream = m_stream + 1;
     return true;
 }
@@ -140,12 +141,33 @@ void AudioPipeline::feed(QByteArrayView data)
         output(m_stream, {Output::Kind::Raw, {audio}});
         return;
     case Mode::Converting:
-        m_workers.at(m_stream)->feed(audio);
+        feedConverter(audio);
         return;
     case Mode::Idle:
     case Mode::Hls:
         return;
     }
+}
+
+void AudioPipeline::feedConverter(const QByteArray &audio)
+{
+    TranscodingWorker *worker = m_workers.at(m_stream).get();
+    worker->feed(audio);
+    m_backlogged = worker->isBacklogged();
+}
+
+qint64 AudioPipeline::backlogBytes() const
+{
+    const auto found = m_workers.find(m_stream);
+    return m_mode == Mode::Converting && found != m_workers.end() ? found->second->queuedBytes()
+                                                                  : 0;
+}
+
+// The current connection's audio is no longer held back.
+void AudioPipeline::releaseBacklog()
+{
+    if (std::exchange(m_backlogged, false))
+        emit backlogDrained();
 }
 
 void AudioPipeline::takeTitles()
@@ -178,7 +200,7 @@ void AudioPipeline::accept(AudioFormatSniffer::Format format)
         return;
     }
     startConverter();
-    m_workers.at(m_stream)->feed(held);
+    feedConverter(held);
 }
 
 void AudioPipeline::startConverter()
@@ -198,6 +220,12 @@ void AudioPipeline::startConverter()
         ++m_inWorkerSignal;
         m_convertedCodecs.insert(stream, codec);
         emit formatKnown(codec, true);
+        --m_inWorkerSignal;
+    });
+    connect(w, &TranscodingWorker::backlogDrained, this, [this, stream] {
+        ++m_inWorkerSignal;
+        if (stream == m_stream && m_mode == Mode::Converting)
+            releaseBacklog();
         --m_inWorkerSignal;
     });
     connect(w, &TranscodingWorker::finished, this, [this, stream] {
@@ -229,8 +257,10 @@ void AudioPipeline::startConverter()
 
 void AudioPipeline::refuse(int stream, const QString &what, const QString &detail)
 {
-    if (stream == m_stream)
+    if (stream == m_stream) {
         m_mode = Mode::Idle;
+        releaseBacklog();
+    }
     m_held.clear();
     discardWorker(stream);
     output(stream, {Output::Kind::EndOfStream, {}});
@@ -267,6 +297,7 @@ void AudioPipeline::endStream()
     case Mode::Converting:
         // The worker writes what it still holds, then the file is finished.
         m_mode = Mode::Idle;
+        releaseBacklog();
         m_workers.at(stream)->finish();
         return;
     case Mode::Hls:
@@ -287,6 +318,7 @@ void AudioPipeline::stop()
     m_mode = Mode::Idle;
     discardAll();
     m_bufferFile.close();
+    releaseBacklog();
 }
 
 // The files take one connection's audio after the other: audio of a later
@@ -408,5 +440,6 @@ void AudioPipeline::failed()
     m_mode = Mode::Idle;
     discardAll();
     m_bufferFile.close();
+    releaseBacklog();
     emit fileError(reason);
 }

@@ -35,6 +35,11 @@ struct AudioStreamInfo
 // written before the format is known: MP3 goes into the files byte for byte;
 // AAC, Ogg Vorbis, Opus and FLAC are converted to MP3 on a worker thread and
 // written in whole frames; anything else is refused.
+//
+// Conversion may be slower than arrival. Rather than queue without end, the
+// audio path then says it is full (wantsMore() false): the session holds
+// further bytes back in the connection until backlogDrained(). Plain MP3 is
+// never held back.
 class AudioPipeline final : public QObject
 {
     Q_OBJECT
@@ -67,6 +72,12 @@ public:
     // goes into is finished once it is written.
     bool isFinishing() const { return m_workers.size() > (m_mode == Mode::Converting ? 1u : 0u); }
 
+    // False while the current connection's audio waits for conversion beyond
+    // the converter's limit: no more should be fed until backlogDrained().
+    bool wantsMore() const { return !m_backlogged; }
+    // Bytes of the current connection fed but not yet converted.
+    qint64 backlogBytes() const;
+
     const BufferFileWriter &bufferFile() const { return m_bufferFile; }
 
 signals:
@@ -87,6 +98,9 @@ signals:
     void titleChanged(const QString &title, const QString &url);
     // The HLS playlist could not be read or followed any more.
     void hlsFailed(const QString &reason);
+    // wantsMore() is true again after it was false: the converter has caught
+    // up, or the audio it held back from is no longer converted.
+    void backlogDrained();
 
 private:
     enum class Mode { Idle, Sniffing, PassThrough, Converting, Hls };
@@ -103,6 +117,7 @@ private:
     void takeTitles();
     void accept(AudioFormatSniffer::Format format);
     void startConverter();
+    void feedConverter(const QByteArray &audio);
     void refuse(int stream, const QString &what, const QString &detail = {});
     void output(int stream, Output out);
     void writeNow(const Output &out);
@@ -113,6 +128,7 @@ private:
     void discardWorker(int stream);
     void discardAll();
     void failed();
+    void releaseBacklog();
 
     BufferFileWriter m_bufferFile;
     QString m_bufferFolder;
@@ -136,4 +152,5 @@ private:
     QMap<int, QString> m_convertedCodecs; // per connection, once decoded
     int m_inWorkerSignal = 0;             // depth of worker signals being handled
     std::unique_ptr<HlsTranscoder> m_hls;
+    bool m_backlogged = false; // the current connection's converter is full
 };

@@ -355,3 +355,25 @@ PlaylistParser::Result PlaylistParser::read(const QString &contentType, const QU
     }
     return result;
 }
+
+std::optional<std::chrono::seconds> PlaylistParser::hlsTargetDuration(QByteArrayView body)
+{
+    constexpr QByteArrayView Tag = "#EXT-X-TARGETDURATION:";
+    body = body.first(std::min(body.size(), MaxBytes));
+    qsizetype at = 0;
+    while (at < body.size()) {
+        qsizetype end = body.indexOf('\n', at);
+        if (end < 0)
+            end = body.size();
+        const QByteArrayView line = body.sliced(at, end - at).trimmed();
+        at = end + 1;
+        if (!line.startsWith(Tag))
+            continue;
+        bool ok = false;
+        const qlonglong seconds = line.sliced(Tag.size()).toLongLong(&ok);
+        if (!ok || seconds <= 0 || seconds > MaxTargetDuration.count())
+            return std::nullopt;
+        return std::chrono::seconds(seconds);
+    }
+    return std::nullopt;
+}

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 #include <QUrl>
+#include <chrono>
+#include <optional>
 
 // Reads what a station address may lead to instead of audio: a playlist
 // (PLS, M3U and M3U8, XSPF, ASX) naming the stream addresses, an HLS playlist
@@ -42,4 +44,11 @@ public:
     // Recognises the body and reads its entries, resolving relative ones
     // against `address`.
     static Result read(const QString &contentType, const QUrl &address, QByteArrayView body);
+
+    // The most a live HLS media playlist's segments last
+    // (#EXT-X-TARGETDURATION), when `body` gives it: none for a master
+    // playlist, which leaves it to the variants. Values beyond
+    // MaxTargetDuration are not taken.
+    static constexpr std::chrono::seconds MaxTargetDuration{3600};
+    static std::optional<std::chrono::seconds> hlsTargetDuration(QByteArrayView body);
 };

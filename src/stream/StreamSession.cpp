@@ -45,9 +45,12 @@ StreamSession::StreamSession(std::unique_ptr<SocketComponent> socket, QObject *p
     connect(m_audio, &AudioPipeline::fileError, this, &StreamSession::endOnFileError);
     // HLS audio arrives through the audio path's own reader, not the socket.
     connect(m_audio, &AudioPipeline::progress, this, [this] {
-        if (m_hls)
+        if (m_hls) {
+            m_sinceLastByte.start();
             audioArrived();
+        }
     });
+    connect(m_audio, &AudioPipeline::backlogDrained, this, &StreamSession::backlogDrained);
     connect(m_audio, &AudioPipeline::hlsFailed, this, &StreamSession::hlsFailed);
     m_watchdog->setSingleShot(true);
     connect(m_watchdog, &QTimer::timeout, this, &StreamSession::silenceLimitReached);
@@ -79,6 +82,23 @@ void StreamSession::setSilenceLimit(std::chrono::milliseconds limit)
     m_silenceLimit = limit;
 }
 
+// FFmpeg's HLS reader fetches a live playlist's segments as soon as they are
+// listed and then waits for the next ones: converted audio comes in bursts,
+// up to a target duration apart, more when a reload just misses a new
+// segment. Twice the target duration, and never less than the silence limit,
+// tells a stalled reader from that rhythm. A master playlist leaves the
+// target duration to its variants, which only FFmpeg reads: twice the
+// silence limit then allows target durations up to the silence limit (15 s),
+// more than live stations use.
+std::chrono::milliseconds StreamSession::hlsSilenceLimit(std::chrono::milliseconds silenceLimit,
+                                                         QByteArrayView playlist)
+{
+    const std::optional<std::chrono::seconds> target = PlaylistParser::hlsTargetDuration(playlist);
+    if (!target)
+        return 2 * silenceLimit;
+    return std::max(silenceLimit, std::chrono::milliseconds(2 * *target));
+}
+
 void StreamSession::start(const StationAddress &address, const QString &bufferFolder,
                           qint32 fileSizeKB)
 {
@@ -101,6 +121,7 @@ void StreamSession::cancel()
     m_reconnectTimer->stop();
     m_watchdog->stop();
     m_attemptOver = true;
+    m_readPaused = false;
     if (m_sck)
         m_sck->Close();
     m_audio->stop();
@@ -135,6 +156,7 @@ void StreamSession::reconnectNow()
 void StreamSession::closeConnection()
 {
     m_attemptOver = true;
+    m_readPaused = false;
     m_watchdog->stop();
     m_sck->Close();
 }
@@ -160,8 +182,17 @@ void StreamSession::Sck_Connect()
 
 void StreamSession::Sck_DataArrival(qint32)
 {
+    // Held back, the bytes stay in the connection; once its read buffer is
+    // full, TCP slows the station down. resumeReading() takes them.
+    if (m_readPaused)
+        return;
+    takeData();
+}
+
+void StreamSession::takeData()
+{
     const QByteArray data = m_sck->GetData();
-    if (!m_streaming || m_attemptOver)
+    if (!m_streaming || m_attemptOver || data.isEmpty())
         return;
     m_sinceLastByte.start();
     switch (m_body) {
@@ -334,6 +365,11 @@ void StreamSession::beginHls()
         headers.name = m_resolver.origin().host;
     emit headersRead(headers);
     m_audio->beginHls(m_resolver.current().toUrl(), headers.bitrate);
+    // The connection that brought the playlist is closed: the watchdog now
+    // waits for the reader's audio.
+    m_hlsSilenceLimit = hlsSilenceLimit(m_silenceLimit, m_bodyBytes);
+    m_sinceLastByte.start();
+    m_watchdog->start(m_hlsSilenceLimit);
 }
 
 // The HLS reader lost its playlist: as for a lost connection once it has
@@ -355,6 +391,37 @@ void StreamSession::feedAudio(QByteArrayView audio)
         return;
     audioArrived();
     m_audio->feed(audio);
+    if (!m_audio->wantsMore() && !m_attemptOver)
+        m_readPaused = true;
+}
+
+void StreamSession::backlogDrained()
+{
+    if (!std::exchange(m_readPaused, false))
+        return;
+    // The time held back was not the station's silence.
+    m_sinceLastByte.start();
+    // What waits in the connection was announced while held back and gets no
+    // arrival of its own: it is taken from the event loop.
+    QMetaObject::invokeMethod(this, &StreamSession::resumeReading, Qt::QueuedConnection);
+}
+
+void StreamSession::resumeReading()
+{
+    if (!m_readPaused && m_streaming && !m_attemptOver && m_body == Body::Audio)
+        takeData();
+}
+
+// The connection ends while bytes are held back in it: they are audio like
+// any other, taken whatever the audio path holds before the end is dealt
+// with. The read buffer bounds them.
+void StreamSession::takeHeldBack()
+{
+    m_readPaused = false;
+    for (QByteArray data = m_sck->GetData(); !data.isEmpty() && !m_attemptOver;
+         data = m_sck->GetData())
+        feedAudio(data);
+    m_readPaused = false;
 }
 
 void StreamSession::audioArrived()
@@ -434,21 +501,33 @@ void StreamSession::connectionLost(const QString &why)
         std::chrono::milliseconds(qint64(double(wait.count()) * 1000.0 * m_reconnectScale)));
 }
 
+// An HLS station counts as silent when its reader gives no audio; the
+// connection that brought its playlist is closed by then.
 void StreamSession::silenceLimitReached()
 {
-    if (!m_streaming || m_attemptOver)
+    if (!m_streaming || (m_attemptOver && !m_hls))
         return;
+    const std::chrono::milliseconds limit = m_hls ? m_hlsSilenceLimit : m_silenceLimit;
+    // Held back by the audio path's own backlog, the station is not silent.
+    if (m_readPaused) {
+        m_watchdog->start(limit);
+        return;
+    }
     const std::chrono::milliseconds silent(m_sinceLastByte.elapsed());
-    if (silent < m_silenceLimit) {
-        m_watchdog->start(m_silenceLimit - silent);
+    if (silent < limit) {
+        m_watchdog->start(limit - silent);
         return;
     }
     const QString status =
         QStringLiteral("The station ") + stationText() + QStringLiteral(" stopped sending.");
-    if (m_body == Body::Sniffing)
-        decideSniffed(true);
-    if (m_attemptOver)
-        return;
+    if (m_hls) {
+        m_hls = false;
+    } else {
+        if (m_body == Body::Sniffing)
+            decideSniffed(true);
+        if (m_attemptOver)
+            return;
+    }
     if (m_hadAudio)
         connectionLost(status);
     else
@@ -459,6 +538,8 @@ void StreamSession::Sck_Close()
 {
     if (!m_streaming || m_attemptOver)
         return;
+    if (m_readPaused)
+        takeHeldBack();
     if (m_body == Body::Playlist) {
         playlistRead();
         return;

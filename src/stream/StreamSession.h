@@ -66,7 +66,12 @@ public:
     // Whether requests ask the station for titles in the audio (Icy-MetaData).
     void setAskForTitles(bool ask) { m_askForTitles = ask; }
     // How long a connected station may send nothing before it counts as lost.
+    // An HLS station has a limit of its own, from this one (hlsSilenceLimit()).
     void setSilenceLimit(std::chrono::milliseconds limit);
+    // How long an HLS station read through `playlist` (the body the station
+    // answered with) may give no audio before it counts as lost.
+    static std::chrono::milliseconds hlsSilenceLimit(std::chrono::milliseconds silenceLimit,
+                                                     QByteArrayView playlist);
     // The waits before reconnecting, multiplied by `scale` (1 in the program).
     void setReconnectScale(double scale) { m_reconnectScale = scale; }
     // Where the fingerprint (SHA-256, 32 bytes) of a certificate the user
@@ -110,6 +115,7 @@ signals:
 private:
     void Sck_Connect() override;
     void Sck_DataArrival(qint32 bytesTotal) override;
+    void takeData();
     void Sck_Close() override;
     void Sck_Error(qint16 number, const QString &description, bool &cancelDisplay) override;
     void Sck_CertificateRejected(const QString &host, quint16 port, const QString &reasons,
@@ -127,6 +133,9 @@ private:
     void beginHls();
     void feedAudio(QByteArrayView audio);
     void audioArrived();
+    void backlogDrained();
+    void resumeReading();
+    void takeHeldBack();
     void hlsFailed(const QString &reason);
 
     void attemptFailed(SessionStop::Reason reason, const QString &status, const QString &message);
@@ -160,6 +169,7 @@ private:
     // early it waits for the rest of the limit.
     QElapsedTimer m_sinceLastByte;
     std::chrono::milliseconds m_silenceLimit;
+    std::chrono::milliseconds m_hlsSilenceLimit{0}; // of the HLS station being read
     QTimer *m_reconnectTimer;
     ReconnectSchedule m_schedule;
     double m_reconnectScale = 1.0;
@@ -172,4 +182,7 @@ private:
     bool m_attemptOver = false;  // the current connection has been dealt with
     bool m_hls = false;          // the audio comes from an HLS playlist, not the connection
     bool m_fileFailed = false;   // a buffer file could not be written: nothing is retried
+    // The audio path is full: arrivals are left in the connection until it
+    // has converted what it holds.
+    bool m_readPaused = false;
 };

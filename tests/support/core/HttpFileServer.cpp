@@ -29,6 +29,10 @@ void HttpFileServer::onConnection()
             const QString path =
                 requestLine.size() >= 2 ? QString::fromUtf8(requestLine[1]).mid(1) : QString();
             m_requests << path;
+            for (const QString &suffix : std::as_const(unansweredSuffixes)) {
+                if (path.endsWith(suffix))
+                    return;
+            }
             QFile file(m_folder + u'/' + path);
             if (const auto fault = m_faults.constFind(path); fault != m_faults.constEnd()) {
                 const Fault kind = *fault;

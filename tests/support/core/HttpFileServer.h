@@ -24,6 +24,9 @@ public:
     };
     // The next request for `path` fails with `fault`; later ones are served.
     void failNextRequest(const QString &path, Fault fault) { m_faults.insert(path, fault); }
+    // Requests for paths ending in one of these are read but never
+    // answered: the connection stays open, as with a server that hangs.
+    QStringList unansweredSuffixes;
 
 private:
     void onConnection();

@@ -40,6 +40,12 @@ void ScriptedStation::sendChunk(QPointer<QTcpSocket> socket, qsizetype index)
             socket->disconnectFromHost();
         return;
     }
+    if (maxUnsentBytes > 0 && socket->bytesToWrite() > maxUnsentBytes) {
+        connect(
+            socket, &QTcpSocket::bytesWritten, this,
+            [this, socket, index] { sendChunk(socket, index); }, Qt::SingleShotConnection);
+        return;
+    }
     socket->write(chunks[index]);
     socket->flush();
     QTimer::singleShot(pauseMs, this, [this, socket, index] { sendChunk(socket, index + 1); });

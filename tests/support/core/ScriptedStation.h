@@ -18,6 +18,10 @@ public:
     QList<QByteArray> chunks;
     bool closeAfterChunks = false;
     int pauseMs = 5;
+    // Above zero: a chunk is written only once the connection holds no more
+    // than this many unsent bytes, so the station goes at the pace its
+    // client reads, as a real server does, and holds no more in memory.
+    qint64 maxUnsentBytes = 0;
 
     quint16 port() const { return serverPort(); }
     QString address() const; // "127.0.0.1:<port>"
