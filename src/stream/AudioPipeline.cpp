@@ -92,6 +92,7 @@ void AudioPipeline::beginHls(const QUrl &playlist, const QString &bitrate)
         endStream();
     ++m_stream;
     m_info = {QString(), bitrate, QString()};
+    m_lastTitle.clear();
     m_mode = Mode::Hls;
     const int stream = m_stream;
     m_hls = std::make_unique<HlsTranscoder>(playlist,
@@ -101,6 +102,13 @@ void AudioPipeline::beginHls(const QUrl &playlist, const QString &bitrate)
     });
     connect(m_hls.get(), &HlsTranscoder::formatKnown, this,
             [this](const QString &codec) { emit formatKnown(codec, true); });
+    connect(m_hls.get(), &HlsTranscoder::titleFound, this, [this](const QString &title) {
+        // Stations repeat the tag with every segment.
+        if (title == m_lastTitle)
+            return;
+        m_lastTitle = title;
+        emit titleChanged(title, {});
+    });
     connect(m_hls.get(), &HlsTranscoder::failed, this, [this, stream](const QString &reason) {
         // The transcoder cannot be destroyed from within its own signal.
         disconnect(m_hls.get(), nullptr, this, nullptr);

@@ -3,6 +3,7 @@
 
 #include "stream/AudioDecoder.h"
 #include "stream/FfmpegHandles.h"
+#include "stream/Id3TextFrames.h"
 #include "stream/Mp3Encoder.h"
 
 namespace {
@@ -21,6 +22,24 @@ bool hasAudio(const AVFormatContext *format, const AVProgram *program)
             return true;
     }
     return false;
+}
+
+bool isTimedId3(const AVStream *stream)
+{
+    return stream->codecpar->codec_id == AV_CODEC_ID_TIMED_ID3;
+}
+
+// The title FFmpeg read from the ID3 tag that opens segments of plain
+// audio: it keeps the tag's text in the audio stream's metadata.
+QString metadataTitle(const AVStream *stream)
+{
+    const AVDictionaryEntry *title = av_dict_get(stream->metadata, "title", nullptr, 0);
+    const AVDictionaryEntry *artist = av_dict_get(stream->metadata, "artist", nullptr, 0);
+    const QString t = title ? QString::fromUtf8(title->value).trimmed() : QString();
+    const QString a = artist ? QString::fromUtf8(artist->value).trimmed() : QString();
+    if (!a.isEmpty() && !t.isEmpty())
+        return a + QStringLiteral(" - ") + t;
+    return t.isEmpty() ? a : t;
 }
 
 qint64 variantBitrate(const AVProgram *program)
@@ -111,6 +130,12 @@ void HlsTranscoder::post(const QByteArrayList &frames, const QString &codec, con
         Qt::QueuedConnection);
 }
 
+void HlsTranscoder::postTitle(const QString &title)
+{
+    QMetaObject::invokeMethod(
+        this, [this, title] { emit titleFound(title); }, Qt::QueuedConnection);
+}
+
 void HlsTranscoder::run()
 {
     Mp3Encoder encoder;
@@ -145,6 +170,7 @@ void HlsTranscoder::run()
     // here on (the demuxer has looked at the first segment of each).
     const int program = chooseProgram(format.get(), MaxVariantBitrate);
     int audioStream = -1;
+    int titleStream = -1;
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         AVStream *stream = format->streams[i];
         bool inProgram = program < 0;
@@ -155,6 +181,8 @@ void HlsTranscoder::run()
         }
         if (inProgram && audioStream < 0 && stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
             audioStream = int(i);
+        else if (inProgram && titleStream < 0 && isTimedId3(stream))
+            titleStream = int(i);
         else
             stream->discard = AVDISCARD_ALL;
     }
@@ -176,6 +204,8 @@ void HlsTranscoder::run()
         post({}, {}, decoder.errorString());
         return;
     }
+    if (const QString title = metadataTitle(format->streams[audioStream]); !title.isEmpty())
+        postTitle(title);
     ffmpeg::PacketPtr packet(av_packet_alloc());
     bool codecTold = false;
     while (!m_stopping) {
@@ -192,6 +222,18 @@ void HlsTranscoder::run()
                 post(encoder.takeFrames(), {},
                      QStringLiteral("The playlist was lost: %1").arg(ffmpeg::errorText(ret)));
             return;
+        }
+        if (packet->stream_index == titleStream) {
+            const std::optional<Id3TextFrames> tag =
+                Id3TextFrames::fromTimedMetadata(QByteArrayView(packet->data, packet->size));
+            av_packet_unref(packet.get());
+            if (tag && !tag->songTitle().isEmpty()) {
+                // The audio before the tag goes first.
+                if (QByteArrayList frames = encoder.takeFrames(); !frames.isEmpty())
+                    post(frames, {}, {});
+                postTitle(tag->songTitle());
+            }
+            continue;
         }
         const bool decoded = decoder.decode(format.get(), packet.get());
         av_packet_unref(packet.get());

@@ -19,6 +19,10 @@ struct AVIOContext;
 // and retries segments that fail; of a master playlist the best audio
 // variant up to MaxVariantBitrate is taken. Signals arrive on the thread that
 // created the object, queued, in order.
+//
+// Song titles come from ID3 tags: in MPEG-TS segments from the chosen
+// variant's timed metadata stream, every tag as it arrives; of segments of
+// plain AAC or MP3 FFmpeg only reads the tag that opens the first one.
 class HlsTranscoder final : public QObject
 {
     Q_OBJECT
@@ -44,12 +48,16 @@ signals:
     void mp3Frames(const QByteArrayList &frames);
     // The station's codec, once its first frame has been decoded.
     void formatKnown(const QString &codec);
+    // A tag named the song ("Artist - Title", or what it named of both); it
+    // may be the same as before.
+    void titleFound(const QString &title);
     // The playlist could not be read, or was lost; nothing follows.
     void failed(const QString &reason);
 
 private:
     void run();
     void post(const QByteArrayList &frames, const QString &codec, const QString &error);
+    void postTitle(const QString &title);
     static int interrupted(void *opaque);
     static int openWithRetries(AVFormatContext *format, AVIOContext **pb, const char *url,
                                int flags, AVDictionary **options);

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUrl>
 #include <algorithm>
 #include <csignal>
 #include <sys/prctl.h>
@@ -225,6 +226,35 @@ bool IcecastStation::restartSource(QString *error)
 {
     stopSource();
     return startSource(error);
+}
+
+bool IcecastStation::setTitle(const QString &title, QString *error)
+{
+    // Everything but letters and digits percent-encoded: Icecast reads "+"
+    // as a blank.
+    const QByteArray query =
+        "mount=%2Fstream&mode=updinfo&charset=UTF-8&song=" + QUrl::toPercentEncoding(title);
+    const QByteArray credentials = (QStringLiteral("source:") + SourcePassword).toUtf8();
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, m_port);
+    if (!socket.waitForConnected(StartTimeoutMs)) {
+        *error = QStringLiteral("no connection to Icecast: %1").arg(socket.errorString());
+        return false;
+    }
+    socket.write("GET /admin/metadata?" + query + " HTTP/1.0\r\nAuthorization: Basic " +
+                 credentials.toBase64() + "\r\n\r\n");
+    QByteArray response;
+    const QDeadlineTimer deadline(StartTimeoutMs);
+    while (socket.state() == QAbstractSocket::ConnectedState &&
+           socket.waitForReadyRead(deadline.remainingTime()))
+        response += socket.readAll();
+    response += socket.readAll();
+    if (!response.startsWith("HTTP/1.0 200 ") || !response.contains("<return>1</return>")) {
+        *error = QStringLiteral("Icecast refused the title: %1\n%2")
+                     .arg(QString::fromUtf8(response), logs());
+        return false;
+    }
+    return true;
 }
 
 bool IcecastStation::start(QString *error)

@@ -56,6 +56,11 @@ public:
     // the listeners are dropped and the stream is gone until restartSource().
     void stopSource();
     bool restartSource(QString *error);
+    // Announces a new song title on the stream, as a source client does
+    // through Icecast's metadata update (UTF-8). Listeners that asked for
+    // titles get it in the next metadata block. On failure explains in
+    // *error.
+    bool setTitle(const QString &title, QString *error);
 
     quint16 port() const { return m_port; }
     // Before start(): the station also serves TLS on a port of its own, with
