@@ -14,6 +14,7 @@
 #include "ui/Resources.h"
 #include "ui/TrayIcon.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
@@ -133,13 +134,27 @@ void AccessibilityTest::namesAndRoles()
     QCOMPARE(accessibleName(control<QPushButton>(w, "cmdGTAfolder")),
              QStringLiteral("Choose the GTA MP3s folder"));
 
-    // On Linux Qt names a list after its current entry and tells what it is
-    // through the label that points at it; elsewhere its own name is used.
+    // Drop-down lists are named after what they are, not their current entry,
+    // which is their value; the popup list is their child and opens on "press".
     auto *recent = control<QComboBox>(w, "cmbRecent");
-    QCOMPARE(recent->accessibleName(), QStringLiteral("Recently used stations"));
-    const auto labels = accessible(recent)->relations(QAccessible::Label);
+    QAccessibleInterface *list = accessible(recent);
+    QCOMPARE(list->role(), QAccessible::ComboBox);
+    QCOMPARE(list->text(QAccessible::Name), QStringLiteral("Recently used stations list:"));
+    QCOMPARE(list->text(QAccessible::Value), recent->currentText());
+    QVERIFY(!recent->currentText().isEmpty());
+    const auto labels = list->relations(QAccessible::Label);
     QCOMPARE(labels.size(), 1);
     QCOMPARE(labels.first().first->object(), control<QLabel>(w, "lblRecent"));
+    QCOMPARE(list->childCount(), 1);
+    QCOMPARE(list->child(0)->object(), recent->view());
+    QCOMPARE(list->indexOfChild(list->child(0)), 0);
+    QCOMPARE(list->child(0)->childCount(), recent->count());
+    list->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_VERIFY(recent->view()->isVisible());
+    list->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_VERIFY(!recent->view()->isVisible());
+    QCOMPARE(accessibleName(control<QComboBox>(w, "cmbBuffer")),
+             QStringLiteral("Custom prebuffering size"));
 
     // "Find..." is a link that can be pressed.
     auto *find = control<ClickableLabel>(w, "lblFind");
@@ -174,6 +189,8 @@ void AccessibilityTest::progressValue()
     QCOMPARE(value->minimumValue().toInt(), 0);
     QCOMPARE(value->maximumValue().toInt(), 100);
     QCOMPARE(value->currentValue().toInt(), 0);
+    // The bar drawn inside is not a nameless child of its own.
+    QCOMPARE(bar->childCount(), 0);
 
     // 56K mode: 256 KB files; half a file written is about half the bar.
     station.chunks = {icyHeader("Half FM", "Pop", "http://half.example", "32"),

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The built program's command line, run as a separate process with a clean
 // environment: help and version without a display, a clear refusal without
-// one, and one running instance per settings location.
+// one or with an X display nobody answers on, and one running instance per
+// settings location.
 
 #include "util/Version.h"
 
@@ -74,6 +75,18 @@ QList<qint64> lockHolders(const QString &folder)
     return holders;
 }
 
+// An X display name with no server behind it on this machine.
+QString unusedDisplay()
+{
+    for (int number = 173; number < 400; ++number) {
+        const QString suffix = QString::number(number);
+        if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X") + suffix) &&
+            !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(suffix)))
+            return QLatin1Char(':') + suffix;
+    }
+    qFatal("No free X display number");
+}
+
 } // namespace
 
 class tst_CommandLine : public QObject
@@ -83,6 +96,8 @@ class tst_CommandLine : public QObject
 private slots:
     void withoutDisplay_data();
     void withoutDisplay();
+    void unreachableDisplay_data();
+    void unreachableDisplay();
     void oneInstancePerSettingsLocation();
 };
 
@@ -136,6 +151,76 @@ void tst_CommandLine::withoutDisplay()
     QCOMPARE(run.status, QProcess::NormalExit);
     QCOMPARE(run.exitCode, exitCode);
     const auto whole = [](const QString &pattern) {
+        return QRegularExpression(QRegularExpression::anchoredPattern(pattern));
+    };
+    QVERIFY2(whole(out).match(run.out).hasMatch(), qPrintable(run.out));
+    QVERIFY2(whole(err).match(run.err).hasMatch(), qPrintable(run.err));
+}
+
+void tst_CommandLine::unreachableDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<int>("exitCode");
+    // Regular expressions the whole standard output and error must match.
+    // In every column "%1" stands for a display name nobody answers on.
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    const QString refused = QStringLiteral("tavrix: cannot connect to the display %1: [^\\n]+\\n");
+    const QStringList unreachable{QStringLiteral("DISPLAY=%1")};
+    QTest::newRow("DISPLAY") << QStringList() << unreachable << 1 << QString() << refused;
+    QTest::newRow("DISPLAY with the X11 plugin chosen")
+        << QStringList() << (unreachable + QStringList{QStringLiteral("QT_QPA_PLATFORM=xcb")}) << 1
+        << QString() << refused;
+    QTest::newRow("-platform xcb")
+        << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb")} << unreachable << 1
+        << QString() << refused;
+    QTest::newRow("-display wins over DISPLAY")
+        << QStringList{QStringLiteral("-display"), QStringLiteral("%1")}
+        << QStringList{QStringLiteral("DISPLAY=:0")} << 1 << QString() << refused;
+    QTest::newRow("-display without DISPLAY")
+        << QStringList{QStringLiteral("-display"), QStringLiteral("%1")} << QStringList() << 1
+        << QString() << refused;
+    QTest::newRow("name that is not a display")
+        << QStringList() << QStringList{QStringLiteral("DISPLAY=no display here")} << 1 << QString()
+        << QStringLiteral("tavrix: cannot connect to the display no display here: [^\\n]+\\n");
+    QTest::newRow("X11 plugin without DISPLAY")
+        << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb")} << QStringList() << 1
+        << QString() << QStringLiteral("tavrix: [^\\n]*DISPLAY is not set[^\\n]*\\n");
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << unreachable << 0
+                            << QStringLiteral("Usage: [^\\n]*tavrix(.*\\n)+") << QString();
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << unreachable << 0
+                               << QStringLiteral("Tavrix [0-9.]+\\n") << QString();
+}
+
+void tst_CommandLine::unreachableDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    const QString display = unusedDisplay();
+    const QString placeholder = QStringLiteral("%1");
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    QProcessEnvironment variables;
+    variables.insert(QStringLiteral("HOME"), home.path());
+    for (const QString &variable : environment) {
+        variables.insert(variable.section(u'=', 0, 0),
+                         variable.section(u'=', 1).replace(placeholder, display));
+    }
+    for (QString &argument : arguments)
+        argument.replace(placeholder, display);
+    const Run run = runProgram(arguments, variables);
+
+    // Ends by itself with its message, not with the window system's abort.
+    QCOMPARE(run.status, QProcess::NormalExit);
+    QCOMPARE(run.exitCode, exitCode);
+    const auto whole = [&](QString pattern) {
+        pattern.replace(placeholder, QRegularExpression::escape(display));
         return QRegularExpression(QRegularExpression::anchoredPattern(pattern));
     };
     QVERIFY2(whole(out).match(run.out).hasMatch(), qPrintable(run.out));

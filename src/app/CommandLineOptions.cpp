@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CommandLineOptions.h"
 
+#include "platform/X11Display.h"
 #include "util/Version.h"
 
 #include <QCommandLineParser>
@@ -110,14 +111,48 @@ CommandLineOptions::CommandLineOptions(const QStringList &arguments,
             QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
         return;
     }
-    const bool platformChosen = parser.isSet(grammar.platform) ||
-                                !environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty();
-    const bool displayFound = !environment.value(QStringLiteral("DISPLAY")).isEmpty() ||
-                              !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
-    if (NeedsDisplayServer && !platformChosen && !displayFound) {
+    checkDisplay(parser, environment);
+}
+
+void CommandLineOptions::checkDisplay(const QCommandLineParser &parser,
+                                      const QProcessEnvironment &environment)
+{
+    if (!NeedsDisplayServer)
+        return;
+    // "-platform" wins over QT_QPA_PLATFORM, which may list plugins to try in
+    // turn ("xcb;wayland") and give them arguments ("xcb:option"). Only a
+    // start with nothing to fall back to is stopped here.
+    const QString platform = parser.isSet(QStringLiteral("platform"))
+                                 ? parser.value(QStringLiteral("platform"))
+                                 : environment.value(QStringLiteral("QT_QPA_PLATFORM"));
+    QStringList plugins;
+    for (const QString &entry : platform.split(u';', Qt::SkipEmptyParts))
+        plugins << entry.section(u':', 0, 0);
+    plugins.removeDuplicates();
+    const QString display = parser.isSet(QStringLiteral("display"))
+                                ? parser.value(QStringLiteral("display"))
+                                : environment.value(QStringLiteral("DISPLAY"));
+    const bool waylandFound = !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
+    if (plugins.isEmpty() && display.isEmpty() && !waylandFound) {
         m_outcome = Outcome::NoDisplay;
         m_text = QStringLiteral("cannot open a window: no display (neither DISPLAY nor "
                                 "WAYLAND_DISPLAY is set)");
+        return;
+    }
+    // Without a choice Qt starts on X11; a Wayland session is left to Qt.
+    const bool onX11 =
+        plugins == QStringList{QStringLiteral("xcb")} || (plugins.isEmpty() && !waylandFound);
+    if (!onX11)
+        return;
+    if (display.isEmpty()) {
+        m_outcome = Outcome::NoDisplay;
+        m_text = QStringLiteral("cannot open a window on X11: no display (DISPLAY is not set)");
+        return;
+    }
+    const QString error = X11Display::connectionError(display);
+    if (!error.isEmpty()) {
+        m_outcome = Outcome::DisplayUnreachable;
+        m_text = QStringLiteral("cannot connect to the display %1: %2").arg(display, error);
     }
 }
 
@@ -130,6 +165,7 @@ int CommandLineOptions::exitCode() const
         return 0;
     case Outcome::Error:
     case Outcome::NoDisplay:
+    case Outcome::DisplayUnreachable:
         break;
     }
     return 1;
@@ -147,6 +183,7 @@ QString CommandLineOptions::message() const
     case Outcome::Error:
         return QStringLiteral("%1: %2 Try \"%1 --help\".\n").arg(ProgramName, m_text);
     case Outcome::NoDisplay:
+    case Outcome::DisplayUnreachable:
         return QStringLiteral("%1: %2\n").arg(ProgramName, m_text);
     }
     return QString();

@@ -5,9 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+class QCommandLineParser;
+
 // Reads the program's command line before any window system is touched, so
 // that "--help" and "--version" work without a display and a start without
-// one ends with a short message instead of the window system's abort.
+// one, or with an X display nobody answers on, ends with a short message
+// instead of the window system's abort.
 //
 // Qt's own window-system options (-platform, -display, -style, ...) are
 // accepted and left in place for QApplication.
@@ -15,14 +18,16 @@ class CommandLineOptions final
 {
 public:
     enum class Outcome {
-        Start,     // open the windows
-        Help,      // print the usage on standard output, exit 0
-        Version,   // print the version on standard output, exit 0
-        Error,     // unusable command line: message on standard error, exit 1
-        NoDisplay, // nothing to show windows on: message on standard error, exit 1
+        Start,              // open the windows
+        Help,               // print the usage on standard output, exit 0
+        Version,            // print the version on standard output, exit 0
+        Error,              // unusable command line: message on standard error, exit 1
+        NoDisplay,          // nothing to show windows on: message on standard error, exit 1
+        DisplayUnreachable, // the X display cannot be used: message on standard error, exit 1
     };
 
-    // arguments: the whole command line, program name first.
+    // arguments: the whole command line, program name first. A start on X11
+    // (Qt's xcb plugin) connects once to the display it will use.
     CommandLineOptions(const QStringList &arguments, const QProcessEnvironment &environment);
 
     Outcome outcome() const { return m_outcome; }
@@ -41,6 +46,8 @@ public:
     static QStringList fromMain(int argc, char *argv[]);
 
 private:
+    void checkDisplay(const QCommandLineParser &parser, const QProcessEnvironment &environment);
+
     Outcome m_outcome = Outcome::Start;
     QString m_text;
 };

@@ -6,6 +6,7 @@
 class ProgressStrip;
 
 // Presents the progress strip as a progress bar with a value from 0 to 100.
+// The bar drawn inside it is part of the picture, not a child to visit.
 class AccessibleProgressStrip final : public QAccessibleWidget, public QAccessibleValueInterface
 {
 public:
@@ -13,6 +14,10 @@ public:
 
     void *interface_cast(QAccessible::InterfaceType type) override;
     QString text(QAccessible::Text t) const override;
+    int childCount() const override { return 0; }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
 
     QVariant currentValue() const override;
     void setCurrentValue(const QVariant &) override {}

@@ -270,8 +270,7 @@ void frmMain::buildControls()
                       Twips::rect(120, 2760, 6735, 255));
     cmbRecent = place(new QComboBox(this), "cmbRecent", Twips::rect(120, 3000, 6735, 315));
     cmbRecent->setEditable(false);
-    // Named for what it is, not after its current entry.
-    cmbRecent->setAccessibleName(QStringLiteral("Recently used stations"));
+    // Named after its label, like the text boxes (see AccessibleComboBox).
     lblRecent->setBuddy(cmbRecent);
     // Only the user's choice copies an address into the address box, never
     // a selection made by the program or merely opening the list.
