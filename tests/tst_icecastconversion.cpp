@@ -118,9 +118,7 @@ void IcecastConversionTest::convertedStationToGameFolder()
     }
     double seconds = played.seconds;
     if (!rest.isEmpty()) {
-        // The tone of the file cut short by the end of the stream is not
-        // checked: it ends on the last frame the station sent.
-        const AudioSamples::Mp3Report left = AudioSamples::checkMp3Files(rest, work.path(), 0);
+        const AudioSamples::Mp3Report left = AudioSamples::checkMp3Files(rest, work.path(), ToneHz);
         QVERIFY2(left.problem.isEmpty(), qPrintable(left.problem));
         seconds += left.seconds;
     }

@@ -185,10 +185,19 @@ double toneFrequency(QByteArrayView pcm)
     const auto left = [&](qsizetype i) {
         return qint16(quint8(pcm[i * 4]) | (quint8(pcm[i * 4 + 1]) << 8));
     };
+    // A cycle counts when the signal climbs from below -Threshold to above
+    // +Threshold: the near-silence at the end of a stream (a few units of
+    // dither crossing zero every other sample) is not taken for a tone.
+    constexpr int Threshold = 300;
     qsizetype rising = 0;
-    for (qsizetype i = 1; i < samples; ++i) {
-        if (left(i - 1) < 0 && left(i) >= 0)
+    bool low = false;
+    for (qsizetype i = 0; i < samples; ++i) {
+        if (left(i) < -Threshold) {
+            low = true;
+        } else if (low && left(i) > Threshold) {
+            low = false;
             ++rising;
+        }
     }
     return double(rising) * 44100.0 / double(samples);
 }

@@ -46,7 +46,7 @@ Mp3Report checkMp3File(const QString &path);
 Mp3Report checkMp3Files(const QByteArrayList &files, const QString &folder, double toneHz);
 
 // The frequency of a pure tone in 16-bit interleaved stereo PCM, counted
-// from the rising zero crossings of its first channel.
+// from the cycles of its first channel (near-silence does not count).
 double toneFrequency(QByteArrayView pcm);
 
 } // namespace AudioSamples
