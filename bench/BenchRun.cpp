@@ -468,28 +468,15 @@ void Benchmark::measureTls()
     // the window stores a certificate the user accepted: by its SHA-256.
     const std::string folder = m_config.work + "/tls";
     fs::create_directories(folder);
+    const StationCertificate certificate = makeStationCertificate(folder);
     StationOptions tls;
     tls.audioBytes = m_config.streamBytes;
-    tls.certificateFile = folder + "/station.crt";
-    tls.keyFile = folder + "/station.key";
-    const ChildRun made =
-        runChild({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                  "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
-                  "-keyout", tls.keyFile, "-out", tls.certificateFile});
-    const ChildRun print = runChild(
-        {"openssl", "x509", "-in", tls.certificateFile, "-noout", "-fingerprint", "-sha256"});
-    const std::string line = firstLine(print.output);
-    if (made.exitCode != 0 || print.exitCode != 0 || line.find('=') == std::string::npos)
-        throw std::runtime_error("openssl could not make the station's certificate");
-    std::string sha256;
-    for (const char c : line.substr(line.find('=') + 1)) {
-        if (c != ':')
-            sha256 += char(std::tolower(static_cast<unsigned char>(c)));
-    }
+    tls.certificateFile = certificate.certificateFile;
+    tls.keyFile = certificate.keyFile;
     const StationProcess station(tls);
     for (int i = 0; i < m_config.runs; ++i)
-        m_tls.push_back(
-            throughputRun(i, tls, station.port(), {"--scheme", "https", "--trust", sha256}));
+        m_tls.push_back(throughputRun(i, tls, station.port(),
+                                      {"--scheme", "https", "--trust", certificate.sha256}));
 }
 
 void Benchmark::measureConversion()

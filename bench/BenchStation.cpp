@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BenchStation.h"
 
+#include "ChildProcess.h"
 #include "StreamPattern.h"
 
 #include <algorithm>
@@ -266,6 +267,26 @@ std::string stationHeader(const StationOptions &options, bool titles)
     return header + "\r\n";
 }
 
+StationCertificate makeStationCertificate(const std::string &folder)
+{
+    StationCertificate made{folder + "/station.crt", folder + "/station.key", {}};
+    const ChildRun request =
+        runChild({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                  "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
+                  "-keyout", made.keyFile, "-out", made.certificateFile});
+    const ChildRun fingerprint = runChild(
+        {"openssl", "x509", "-in", made.certificateFile, "-noout", "-fingerprint", "-sha256"});
+    // "sha256 Fingerprint=AB:CD:..."
+    const std::string line = fingerprint.output.substr(0, fingerprint.output.find('\n'));
+    if (request.exitCode != 0 || fingerprint.exitCode != 0 || line.find('=') == std::string::npos)
+        throw std::runtime_error("openssl could not make the station's certificate");
+    for (const char c : line.substr(line.find('=') + 1)) {
+        if (c != ':')
+            made.sha256 += char(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return made;
+}
+
 std::string titleBlock(std::uint64_t blockIndex)
 {
     std::string block = "StreamTitle='Bench Artist - Song " + std::to_string(blockIndex / 256) +
@@ -337,8 +358,12 @@ StationProcess::StationProcess(const StationOptions &options)
     m_pid = ::fork();
     if (m_pid < 0)
         throw std::runtime_error("station: fork() failed");
-    if (m_pid == 0)
+    if (m_pid == 0) {
+        // Ended by SIGTERM with the object: whatever handler the parent
+        // installed (a test framework's crash report) is not the station's.
+        std::signal(SIGTERM, SIG_DFL);
         station.serveForever();
+    }
 }
 
 StationProcess::~StationProcess()

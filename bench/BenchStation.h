@@ -36,6 +36,17 @@ struct StationOptions
 // The status line and header block the station sends before the audio.
 std::string stationHeader(const StationOptions &options, bool titles);
 
+// A self-signed certificate for 127.0.0.1 made by `openssl req` in
+// `folder`, with its SHA-256 fingerprint as the settings store a trusted
+// certificate's: lower-case hex of the DER form, no separators.
+struct StationCertificate
+{
+    std::string certificateFile;
+    std::string keyFile;
+    std::string sha256;
+};
+StationCertificate makeStationCertificate(const std::string &folder);
+
 // The title block that follows the audio byte blockIndex * metaInt: a length
 // byte (in 16-byte units) and "StreamTitle='...';" padded with zeros. The
 // title changes every 256 blocks.

@@ -33,6 +33,7 @@ void usage()
                  "  repeated on that X server. ROW is throughput (with memory), titles, tls,\n"
                  "  conversion, integrity, latency or startup; without --only all are run.\n"
                  "       tavrix_bench station [--mib N] [--rate BYTES_PER_S] [--chunk BYTES]\n"
+                 "                            [--metaint BYTES] [--certificate PEM --key PEM]\n"
                  "  serves the bench's stream on 127.0.0.1 until interrupted (for profiling\n"
                  "  the \"stream\", \"latency\" and \"startup\" commands by hand).\n");
 }
@@ -114,6 +115,12 @@ int main(int argc, char **argv)
                 station.bytesPerSecond = std::stod(options["rate"]);
             if (options.count("chunk"))
                 station.chunkBytes = std::size_t(positive(options, "chunk", 1));
+            if (options.count("metaint"))
+                station.metaInt = std::size_t(positive(options, "metaint", 1));
+            if (options.count("certificate") || options.count("key")) {
+                station.certificateFile = options["certificate"];
+                station.keyFile = options["key"];
+            }
             Station server(station);
             std::printf("port %u\n", unsigned(server.port()));
             std::fflush(stdout);
