@@ -912,9 +912,11 @@ std::string Benchmark::report() const
            "- Tavrix: a fresh bench process builds the main window `frmMain` offscreen "
            "with the real socket module libtavrixsck.so, chooses the game and buffer "
            "folders through its buttons, picks DSL mode and clicks \"Start Buffering\". "
-           "Time and CPU (getrusage, whole process) run from the click until the status "
-           "line reports that the connection was lost (the station closed it after the "
-           "audio; the session is then cancelled before reconnecting). The hand-off timer "
+           "Time and CPU (getrusage, whole process) run from the click until the stream "
+           "session reports that the connection was lost (its \"reconnecting\" signal, "
+           "which the status line shows as \"Connection to ... lost\"; the station closed "
+           "it after the audio; the session is then cancelled before reconnecting). The "
+           "hand-off timer "
            "tmrMain keeps running and moves finished files into the game folder as in "
            "normal use; the moved files' sizes count towards the total. VmRSS is read "
            "from /proc/self/status just before the click and after the end.\n"
@@ -948,7 +950,10 @@ std::string Benchmark::report() const
                   "\"content-type: audio/aac\" with \"icy-br: 128\", paced to %gx the file's "
                   "bytes per second of audio in 20 writes a second, until %g min of audio are "
                   "sent. Tavrix converts it in DSL mode and the hand-off moves the files as in "
-                  "normal use; every file, handed off or left, is appended to one file that "
+                  "normal use; the run ends when the loss is reported and the converter has "
+                  "written everything (the session's wait before reconnecting is stretched so "
+                  "that no second stream begins); every file, handed off or left, is appended to "
+                  "one file that "
                   "ffprobe must read as 44.1 kHz MP3 playing the whole time sent (within 2 s or "
                   "0.1 %%). "
                   "CPU per hour of audio = Tavrix's process CPU (getrusage) from the click to "
@@ -1000,9 +1005,12 @@ int runBenchmark(const BenchConfig &config)
         benchmark.run();
         const std::string latest = benchmark.report();
         std::cout << latest << std::flush;
-        if (!config.results.empty()) {
+        // Some rows alone do not replace the latest full run.
+        if (!config.results.empty() && config.only.empty()) {
             writeResults(config.results, latest);
             progress("written to " + config.results);
+        } else if (!config.results.empty()) {
+            progress("only some rows were measured: " + config.results + " is left as it is");
         }
         return 0;
     } catch (const std::exception &e) {

@@ -352,9 +352,13 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
     const std::uint64_t maxBuffered = std::stoull(optionOr(options, "max-buffer-mib", "0")) << 20;
     const double warmUp = std::stod(optionOr(options, "warm-up", "0"));
 
-    const StreamSession *streamSession = session.window->findChild<StreamSession *>();
+    StreamSession *streamSession = session.window->findChild<StreamSession *>();
     if (!streamSession || !streamSession->audio())
         throw std::runtime_error("the main window has no stream session with an audio path");
+    // The wait before reconnecting is stretched, so that audio still being
+    // converted when the station ends is written before the session is
+    // cancelled, and never followed by a second stream.
+    streamSession->setReconnectScale(1000);
     int titles = 0;
     QObject::connect(streamSession->audio(), &AudioPipeline::titleChanged, [&titles] { ++titles; });
 
@@ -398,15 +402,14 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
     }
 
     // Tavrix reconnects to a station that ends after its audio: the bench's
-    // stream is over once the loss is reported and the audio converted so
-    // far is written, and the session is then cancelled before the first
-    // new attempt.
-    const QString lostText = QStringLiteral("Connection to ");
-    const auto lost = [&] {
-        const QString status = session.status();
-        return status.startsWith(lostText) && status.contains(QStringLiteral(" lost;")) &&
-               !streamSession->audio()->isFinishing();
-    };
+    // stream is over once the loss is reported (the window's status line
+    // says so, though the hand-off may write over it later) and the audio
+    // converted so far is written; the session is then cancelled before
+    // the first new attempt.
+    bool lostReported = false;
+    QObject::connect(streamSession, &StreamSession::reconnecting,
+                     [&lostReported] { lostReported = true; });
+    const auto lost = [&] { return lostReported && !streamSession->audio()->isFinishing(); };
     const double timeout = std::stod(option(options, "timeout"));
 
     const long long rssBefore = procStatusKiB("VmRSS");
