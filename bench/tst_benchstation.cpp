@@ -3,7 +3,8 @@
 // or a looped file, title blocks only to a client that asks for them, at
 // the pace asked for, over TLS with the certificate whose fingerprint the
 // bench gives Tavrix. The titled stream is read back with the program's own
-// demuxer and title parser.
+// demuxer and title parser. The pattern check that judges Tavrix's files
+// must see every kind of damage.
 
 #include "BenchStation.h"
 #include "StreamPattern.h"
@@ -59,6 +60,8 @@ private slots:
     void titleBlocksOnlyWhenAsked();
     void loopedFileAtItsPace();
     void tlsWithTheFingerprintTavrixIsGiven();
+    void patternCheckSeesDamage_data();
+    void patternCheckSeesDamage();
 };
 
 void BenchStationTest::titleBlocksOnlyWhenAsked_data()
@@ -175,6 +178,68 @@ void BenchStationTest::tlsWithTheFingerprintTavrixIsGiven()
     const QByteArray body = bodyOf(response);
     QCOMPARE(body.size(), qsizetype(options.audioBytes));
     QVERIFY(StreamPattern().matches(body.constData(), std::size_t(body.size()), 0));
+}
+
+void BenchStationTest::patternCheckSeesDamage_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<bool>("sound");
+    QTest::newRow("intact, across the pattern's period") << "none" << true;
+    QTest::newRow("one byte lost") << "lost" << false;
+    QTest::newRow("a piece repeated") << "repeated" << false;
+    QTest::newRow("two pieces swapped") << "swapped" << false;
+    QTest::newRow("one bit flipped") << "flipped" << false;
+    QTest::newRow("file from the wrong offset") << "shifted" << false;
+}
+
+// Two files as Tavrix would write them, the second going on where the first
+// ends; `damage` spoils the second.
+void BenchStationTest::patternCheckSeesDamage()
+{
+    QFETCH(QString, damage);
+    QFETCH(bool, sound);
+    const StreamPattern pattern;
+    constexpr std::uint64_t First = StreamPattern::Period - 1000;
+    constexpr std::size_t Second = 1 << 20; // crosses the end of the period
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    };
+    const auto bytesAt = [&](std::uint64_t offset, std::size_t size) {
+        QByteArray bytes;
+        for (std::size_t done = 0; done < size;) {
+            const std::size_t n = std::min(size - done, StreamPattern::Period);
+            bytes.append(pattern.at(offset + done), qsizetype(n));
+            done += n;
+        }
+        return bytes;
+    };
+    write(QStringLiteral("000_strm.mp3"), bytesAt(0, First));
+    QByteArray second = bytesAt(First, Second);
+    if (damage == QLatin1String("lost"))
+        second.remove(5000, 1);
+    else if (damage == QLatin1String("repeated"))
+        second.insert(70000, second.mid(60000, 4096));
+    else if (damage == QLatin1String("swapped"))
+        second = second.mid(4096, 4096) + second.left(4096) + second.mid(8192);
+    else if (damage == QLatin1String("flipped"))
+        second[Second - 1] = char(second[Second - 1] ^ 0x10);
+    else if (damage == QLatin1String("shifted"))
+        second = bytesAt(First + 1, Second);
+    write(QStringLiteral("001_strm.mp3"), second);
+
+    std::uint64_t size = 0;
+    QCOMPARE(
+        pattern.checkFile(folder.filePath(QStringLiteral("000_strm.mp3")).toStdString(), 0, &size),
+        std::string());
+    QCOMPARE(size, First);
+    const std::string problem = pattern.checkFile(
+        folder.filePath(QStringLiteral("001_strm.mp3")).toStdString(), First, &size);
+    QCOMPARE(problem.empty(), sound);
+    if (sound)
+        QCOMPARE(size, std::uint64_t(Second));
 }
 
 QTEST_GUILESS_MAIN(BenchStationTest)
