@@ -7,6 +7,7 @@
 
 #include <QtGlobal>
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -39,6 +40,19 @@ constexpr double HandOffTicks = 3.0;
 constexpr double MinThroughputRatio = 1.0;
 constexpr double MaxCpuRatio = 1.0;
 constexpr double MaxRssGrowthKiB = 2048.0;
+constexpr double MinTitledRatio = 0.95;
+constexpr double MinTlsRatio = 0.9;
+constexpr double MaxConversionCpuPerHour = 108.0; // 3 % of one core
+
+// The titled station: a title block after every 16000 audio bytes.
+constexpr std::size_t TitleInterval = 16000;
+// The AAC station plays a file of this many seconds over and over.
+constexpr int AacFileSeconds = 60;
+// The integrity run: the station's pace, the hand-off timer's interval and
+// the most the buffer folder may hold at a time.
+constexpr double IntegrityBytesPerSecond = 32.0 * 1024 * 1024;
+constexpr int IntegrityHandOffMs = 2;
+constexpr int IntegrityMaxBufferMiB = 256;
 
 std::string format(const char *pattern, ...)
 {
@@ -140,6 +154,42 @@ struct ThroughputRun
     double handedOff = 0;
 };
 
+// One titled run beside one untitled run of the same size.
+struct TitledRun
+{
+    double plainSeconds = 0;
+    double plainCpu = 0;
+    double titledSeconds = 0;
+    double titledCpu = 0;
+    double titles = 0; // title changes the window was told of
+};
+
+struct ConversionRun
+{
+    double seconds = 0;
+    double cpu = 0;
+    double mp3Seconds = 0; // playing time of every converted file together
+    double mp3Kbps = 0;
+    double files = 0;
+    double handedOff = 0;
+    double rssGrowth = 0;
+    double anonGrowth = 0;
+    double warmRssGrowth = 0; // from the end of the warm-up on
+    double warmAnonGrowth = 0;
+    double hwm = 0;
+};
+
+struct IntegrityRun
+{
+    double seconds = 0;
+    double bytes = 0;
+    double checkedInGame = 0; // bytes checked as they reached the game folder
+    double files = 0;
+    double handedOff = 0;
+    double maxBuffered = 0;
+    std::string problem; // empty when every byte arrived once, in order and intact
+};
+
 struct LatencyRun
 {
     double finished = 0;
@@ -165,11 +215,31 @@ public:
     std::string report() const;
 
 private:
-    ThroughputRun throughputRun(int index, std::uint16_t port);
-    std::string throughputTable(const std::vector<ThroughputRun> &runs,
-                                const std::string &platform) const;
-    void curlRun(std::uint16_t port, ThroughputRun &run);
-    void tavrixStreamRun(std::uint16_t port, ThroughputRun &run);
+    bool wants(const std::string &row) const
+    {
+        return m_config.only.empty() || m_config.only.count(row) != 0;
+    }
+    // Runs the throughput runs on the display set up by `runs` (offscreen
+    // and, with a display, on it) into `offscreen` and `onX`.
+    template <typename Run, typename Measure>
+    void onEachDisplay(std::vector<Run> &offscreen, std::vector<Run> &onX, Measure measure);
+    ThroughputRun throughputRun(int index, const StationOptions &station, std::uint16_t port,
+                                const std::vector<std::string> &tavrixArgs);
+    std::string throughputTable(const std::vector<ThroughputRun> &runs, const std::string &title,
+                                const std::string &curlLabel, const std::string &tavrixLabel,
+                                double minRatio, bool cpuTarget) const;
+    void curlRun(const StationOptions &station, std::uint16_t port, ThroughputRun &run);
+    ChildRun tavrixStream(const std::vector<std::string> &args, double timeoutSeconds);
+    void tavrixStreamRun(std::uint16_t port, const std::vector<std::string> &args,
+                         ThroughputRun &run);
+    TitledRun titledRun(int index, std::uint16_t plainPort, std::uint16_t titledPort);
+    void measureTls();
+    void measureConversion();
+    ConversionRun conversionRun(std::uint16_t port, double audioSeconds);
+    IntegrityRun integrityRun();
+    std::string titlesTable(const std::vector<TitledRun> &runs, const std::string &platform) const;
+    std::string conversionTable() const;
+    std::string integrityTable() const;
     LatencyRun latencyRun(std::uint16_t port);
     StartupRun startupRun();
 
@@ -182,6 +252,12 @@ private:
     std::string m_curlVersion;
     std::vector<ThroughputRun> m_throughput;
     std::vector<ThroughputRun> m_throughputOnX; // the same runs on a real X server
+    std::vector<TitledRun> m_titled;
+    std::vector<TitledRun> m_titledOnX;
+    std::vector<ThroughputRun> m_tls;
+    std::vector<ConversionRun> m_conversion;
+    double m_aacBytesPerSecond = 0; // the AAC file's bytes per second of audio
+    std::vector<IntegrityRun> m_integrity;
     std::vector<LatencyRun> m_latency;
     std::vector<StartupRun> m_startup;
 };
@@ -205,22 +281,31 @@ void Benchmark::run()
         throw std::runtime_error("curl is not installed");
     m_curlVersion = firstLine(version.output).substr(0, firstLine(version.output).find(" ("));
 
-    {
+    if (wants("throughput")) {
         StationOptions flood;
         flood.audioBytes = m_config.streamBytes;
         const StationProcess station(flood);
-        for (int i = 0; i < m_config.runs; ++i)
-            m_throughput.push_back(throughputRun(i, station.port()));
-        if (!m_config.display.empty()) {
-            // The window draws its progress on a real display too.
-            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-            ::setenv("DISPLAY", m_config.display.c_str(), 1);
-            for (int i = 0; i < m_config.runs; ++i)
-                m_throughputOnX.push_back(throughputRun(i, station.port()));
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        }
+        onEachDisplay(m_throughput, m_throughputOnX,
+                      [&](int i) { return throughputRun(i, flood, station.port(), {}); });
     }
-    {
+    if (wants("titles")) {
+        StationOptions plain;
+        plain.audioBytes = m_config.streamBytes;
+        StationOptions titled = plain;
+        titled.metaInt = TitleInterval;
+        const StationProcess plainStation(plain);
+        const StationProcess titledStation(titled);
+        onEachDisplay(m_titled, m_titledOnX, [&](int i) {
+            return titledRun(i, plainStation.port(), titledStation.port());
+        });
+    }
+    if (wants("tls"))
+        measureTls();
+    if (wants("conversion"))
+        measureConversion();
+    if (wants("integrity"))
+        m_integrity.push_back(integrityRun());
+    if (wants("latency")) {
         StationOptions paced;
         paced.bytesPerSecond = PacedBytesPerSecond;
         paced.chunkBytes = PacedChunkBytes;
@@ -231,44 +316,69 @@ void Benchmark::run()
                             m_config.latencyRuns, m_latency.back().handOff));
         }
     }
-    // The first start warms the file cache and is not counted.
-    startupRun();
-    for (int i = 0; i < m_config.startupRuns; ++i) {
-        m_startup.push_back(startupRun());
-        progress(format("start-up run %d/%d: main window painted after %.1f ms", i + 1,
-                        m_config.startupRuns, m_startup.back().painted));
+    if (wants("startup")) {
+        // The first start warms the file cache and is not counted.
+        startupRun();
+        for (int i = 0; i < m_config.startupRuns; ++i) {
+            m_startup.push_back(startupRun());
+            progress(format("start-up run %d/%d: main window painted after %.1f ms", i + 1,
+                            m_config.startupRuns, m_startup.back().painted));
+        }
     }
     m_loadAfter = loadAverage();
 }
 
-ThroughputRun Benchmark::throughputRun(int index, std::uint16_t port)
+template <typename Run, typename Measure>
+void Benchmark::onEachDisplay(std::vector<Run> &offscreen, std::vector<Run> &onX, Measure measure)
+{
+    for (int i = 0; i < m_config.runs; ++i)
+        offscreen.push_back(measure(i));
+    if (m_config.display.empty())
+        return;
+    // The window draws its progress on a real display too.
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::setenv("DISPLAY", m_config.display.c_str(), 1);
+    for (int i = 0; i < m_config.runs; ++i)
+        onX.push_back(measure(i));
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+ThroughputRun Benchmark::throughputRun(int index, const StationOptions &station, std::uint16_t port,
+                                       const std::vector<std::string> &tavrixArgs)
 {
     ThroughputRun run;
     // Alternate the order so that neither client always runs on a freshly
     // synced disk.
     if (index % 2 == 0) {
-        curlRun(port, run);
-        tavrixStreamRun(port, run);
+        curlRun(station, port, run);
+        tavrixStreamRun(port, tavrixArgs, run);
     } else {
-        tavrixStreamRun(port, run);
-        curlRun(port, run);
+        tavrixStreamRun(port, tavrixArgs, run);
+        curlRun(station, port, run);
     }
     const double bytes = double(m_config.streamBytes);
-    progress(format("throughput run %d/%d: curl %.0f MiB/s, Tavrix %.0f MiB/s; CPU curl %.3f s, "
+    progress(format("%sthroughput run %d/%d: curl %.0f MiB/s, Tavrix %.0f MiB/s; CPU curl %.3f s, "
                     "Tavrix %.3f s",
-                    index + 1, m_config.runs, bytes / MiB / run.curlSeconds,
-                    bytes / MiB / run.tavrixSeconds, run.curlCpu, run.tavrixCpu));
+                    station.certificateFile.empty() ? "" : "TLS ", index + 1, m_config.runs,
+                    bytes / MiB / run.curlSeconds, bytes / MiB / run.tavrixSeconds, run.curlCpu,
+                    run.tavrixCpu));
     return run;
 }
 
-void Benchmark::curlRun(std::uint16_t port, ThroughputRun &run)
+void Benchmark::curlRun(const StationOptions &station, std::uint16_t port, ThroughputRun &run)
 {
     const std::string folder = m_config.work + "/curl";
     const std::string file = folder + "/stream.mp3";
     clearFolder(folder);
     fs::create_directories(folder);
-    const ChildRun child = runChild({"curl", "--http0.9", "-s", "-o", file, "-w", "%{time_total}\n",
-                                     "http://127.0.0.1:" + std::to_string(port) + "/"});
+    const bool tls = !station.certificateFile.empty();
+    std::vector<std::string> args = {"curl", "--http0.9",      "-s", "-o", file,
+                                     "-w",   "%{time_total}\n"};
+    if (tls)
+        args.push_back("-k");
+    args.push_back((tls ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(port) +
+                   "/");
+    const ChildRun child = runChild(args);
     if (child.exitCode != 0)
         throw std::runtime_error(format("curl failed with exit code %d", child.exitCode));
     run.curlSeconds = std::stod(child.output);
@@ -277,7 +387,7 @@ void Benchmark::curlRun(std::uint16_t port, ThroughputRun &run)
 
     // With --http0.9 curl takes the ICY response as a whole for the body:
     // its file holds the header block followed by the audio.
-    const std::string header = stationHeader();
+    const std::string header = stationHeader(station, false);
     std::string start(header.size(), '\0');
     std::ifstream(file, std::ios::binary).read(start.data(), std::streamsize(start.size()));
     std::uint64_t size = 0;
@@ -289,15 +399,27 @@ void Benchmark::curlRun(std::uint16_t port, ThroughputRun &run)
     clearFolder(folder);
 }
 
-void Benchmark::tavrixStreamRun(std::uint16_t port, ThroughputRun &run)
+ChildRun Benchmark::tavrixStream(const std::vector<std::string> &args, double timeoutSeconds)
 {
     const std::string folder = m_config.work + "/tavrix";
     clearFolder(folder);
-    const ChildRun child =
-        runChild({m_config.self, "stream", "--home", m_home, "--work", folder, "--port",
-                  std::to_string(port), "--size", "dsl", "--timeout", "900"});
+    std::vector<std::string> argv = {
+        m_config.self, "stream", "--home",    m_home,
+        "--work",      folder,   "--timeout", format("%.0f", timeoutSeconds)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const ChildRun child = runChild(argv);
+    clearFolder(folder);
     if (child.exitCode != 0)
-        throw std::runtime_error("the Tavrix stream run failed");
+        throw std::runtime_error("a Tavrix stream run failed");
+    return child;
+}
+
+void Benchmark::tavrixStreamRun(std::uint16_t port, const std::vector<std::string> &args,
+                                ThroughputRun &run)
+{
+    std::vector<std::string> all = {"--port", std::to_string(port), "--size", "dsl"};
+    all.insert(all.end(), args.begin(), args.end());
+    const ChildRun child = tavrixStream(all, 900);
     if (child.number("audio_bytes") != double(m_config.streamBytes))
         throw std::runtime_error("Tavrix's buffer files do not hold the whole stream");
     run.tavrixSeconds = child.number("seconds");
@@ -308,7 +430,191 @@ void Benchmark::tavrixStreamRun(std::uint16_t port, ThroughputRun &run)
     run.anonGrowth = child.number("rss_anon_growth_kib");
     run.files = child.number("files");
     run.handedOff = child.number("handed_off");
-    clearFolder(folder);
+}
+
+TitledRun Benchmark::titledRun(int index, std::uint16_t plainPort, std::uint16_t titledPort)
+{
+    TitledRun run;
+    const auto one = [&](std::uint16_t port, double &seconds, double &cpu) {
+        const ChildRun child = tavrixStream({"--port", std::to_string(port), "--size", "dsl"}, 900);
+        if (child.number("audio_bytes") != double(m_config.streamBytes))
+            throw std::runtime_error("Tavrix's buffer files do not hold the whole stream");
+        seconds = child.number("seconds");
+        cpu = child.number("cpu_seconds");
+        return child.number("titles");
+    };
+    // Alternate which goes first, as for curl and Tavrix.
+    if (index % 2 == 0) {
+        one(plainPort, run.plainSeconds, run.plainCpu);
+        run.titles = one(titledPort, run.titledSeconds, run.titledCpu);
+    } else {
+        run.titles = one(titledPort, run.titledSeconds, run.titledCpu);
+        one(plainPort, run.plainSeconds, run.plainCpu);
+    }
+    // The station changes the title every 256 blocks: a run that saw none
+    // did not read the titles at all.
+    if (run.titles < 1)
+        throw std::runtime_error("the window was told of no title in the titled run");
+    const double bytes = double(m_config.streamBytes);
+    progress(format("titles run %d/%d: untitled %.0f MiB/s, titled %.0f MiB/s, %.0f titles",
+                    index + 1, m_config.runs, bytes / MiB / run.plainSeconds,
+                    bytes / MiB / run.titledSeconds, run.titles));
+    return run;
+}
+
+void Benchmark::measureTls()
+{
+    // A self-signed certificate made for this run; Tavrix trusts it the way
+    // the window stores a certificate the user accepted: by its SHA-256.
+    const std::string folder = m_config.work + "/tls";
+    fs::create_directories(folder);
+    const StationCertificate certificate = makeStationCertificate(folder);
+    StationOptions tls;
+    tls.audioBytes = m_config.streamBytes;
+    tls.certificateFile = certificate.certificateFile;
+    tls.keyFile = certificate.keyFile;
+    const StationProcess station(tls);
+    for (int i = 0; i < m_config.runs; ++i)
+        m_tls.push_back(throughputRun(i, tls, station.port(),
+                                      {"--scheme", "https", "--trust", certificate.sha256}));
+}
+
+void Benchmark::measureConversion()
+{
+    // A minute of a tone over soft noise as 128 kbit/s AAC in ADTS, made
+    // once; the station sends it over and over.
+    const std::string folder = m_config.work + "/aac";
+    fs::create_directories(folder);
+    const std::string aac = folder + "/tone.aac";
+    const ChildRun made =
+        runChild({"ffmpeg",
+                  "-v",
+                  "error",
+                  "-y",
+                  "-f",
+                  "lavfi",
+                  "-i",
+                  format("sine=frequency=440:sample_rate=44100:duration=%d", AacFileSeconds),
+                  "-f",
+                  "lavfi",
+                  "-i",
+                  format("anoisesrc=color=pink:amplitude=0.05:sample_rate=44100:duration=%d",
+                         AacFileSeconds),
+                  "-filter_complex",
+                  "[0:a][1:a]amix=inputs=2,aformat=channel_layouts=stereo",
+                  "-c:a",
+                  "aac",
+                  "-b:a",
+                  "128k",
+                  "-f",
+                  "adts",
+                  aac});
+    if (made.exitCode != 0 || !fs::exists(aac))
+        throw std::runtime_error("ffmpeg could not make the AAC file");
+    m_aacBytesPerSecond = double(fs::file_size(aac)) / AacFileSeconds;
+
+    const double audioSeconds = m_config.audioMinutes * 60.0;
+    StationOptions station;
+    station.audioFile = aac;
+    station.contentType = "audio/aac";
+    station.audioBytes = std::uint64_t(double(fs::file_size(aac)) * audioSeconds / AacFileSeconds);
+    station.bytesPerSecond = m_aacBytesPerSecond * m_config.speed;
+    // 20 writes per second, as a station that sends as the audio comes.
+    station.chunkBytes = std::size_t(std::max(1.0, station.bytesPerSecond / 20));
+    const StationProcess process(station);
+    for (int i = 0; i < m_config.conversionRuns; ++i) {
+        m_conversion.push_back(conversionRun(process.port(), audioSeconds));
+        const ConversionRun &run = m_conversion.back();
+        progress(format("conversion run %d/%d: %.1f s CPU for %.0f s of audio in %.1f s, "
+                        "VmRSS growth %.0f KiB",
+                        i + 1, m_config.conversionRuns, run.cpu, audioSeconds, run.seconds,
+                        run.rssGrowth));
+    }
+}
+
+ConversionRun Benchmark::conversionRun(std::uint16_t port, double audioSeconds)
+{
+    const std::string capture = m_config.work + "/aac/converted.mp3";
+    const double expectedSeconds = audioSeconds / m_config.speed;
+    const ChildRun child =
+        tavrixStream({"--port", std::to_string(port), "--size", "dsl", "--check", "capture",
+                      "--capture", capture, "--warm-up", format("%.3f", expectedSeconds / 12)},
+                     std::max(900.0, expectedSeconds * 20));
+    ConversionRun run;
+    run.seconds = child.number("seconds");
+    run.cpu = child.number("cpu_seconds");
+    run.files = child.number("files");
+    run.handedOff = child.number("handed_off");
+    run.rssGrowth = child.number("rss_after_kib") - child.number("rss_before_kib");
+    run.anonGrowth = child.number("rss_anon_growth_kib");
+    run.warmRssGrowth = child.number("rss_after_kib") - child.number("rss_warm_kib");
+    run.warmAnonGrowth = child.number("rss_anon_warm_growth_kib");
+    run.hwm = child.number("hwm_kib");
+
+    // Every converted file, handed off or left, together: what a player
+    // makes of it.
+    const ChildRun probe =
+        runChild({"ffprobe", "-v", "error", "-select_streams", "a:0", "-count_packets",
+                  "-show_entries", "stream=codec_name,sample_rate,bit_rate,nb_read_packets", "-of",
+                  "default=noprint_wrappers=1", capture});
+    fs::remove(capture);
+    if (probe.exitCode != 0)
+        throw std::runtime_error("ffprobe cannot read the converted files");
+    std::map<std::string, std::string> fields;
+    std::istringstream lines(probe.output);
+    std::string field;
+    while (std::getline(lines, field)) {
+        const auto equals = field.find('=');
+        if (equals != std::string::npos)
+            fields[field.substr(0, equals)] = field.substr(equals + 1);
+    }
+    if (fields["codec_name"] != "mp3" || fields["sample_rate"] != "44100")
+        throw std::runtime_error("the converted files are not 44.1 kHz MP3:\n" + probe.output);
+    // MPEG-1 Layer III: 1152 samples per frame.
+    run.mp3Seconds = std::stod(fields["nb_read_packets"]) * 1152.0 / 44100.0;
+    run.mp3Kbps = std::stod(fields["bit_rate"]) / 1000.0;
+    // A few frames of encoder delay and padding at most.
+    const double tolerance = std::max(2.0, audioSeconds * 0.001);
+    if (std::abs(run.mp3Seconds - audioSeconds) > tolerance)
+        throw std::runtime_error(format("%.1f s of audio were sent, the converted files play "
+                                        "%.1f s",
+                                        audioSeconds, run.mp3Seconds));
+    return run;
+}
+
+IntegrityRun Benchmark::integrityRun()
+{
+    StationOptions station;
+    station.audioBytes = m_config.integrityBytes;
+    station.bytesPerSecond = IntegrityBytesPerSecond;
+    station.chunkBytes = std::size_t(256) << 10;
+    const StationProcess process(station);
+    const double expectedSeconds = double(station.audioBytes) / IntegrityBytesPerSecond;
+    IntegrityRun run;
+    try {
+        const ChildRun child =
+            tavrixStream({"--port", std::to_string(process.port()), "--size", "dsl", "--check",
+                          "moves", "--handoff-ms", std::to_string(IntegrityHandOffMs),
+                          "--max-buffer-mib", std::to_string(IntegrityMaxBufferMiB)},
+                         std::max(900.0, expectedSeconds * 10));
+        run.seconds = child.number("seconds");
+        run.bytes = child.number("audio_bytes");
+        run.checkedInGame = child.number("moved_bytes_checked");
+        run.files = child.number("files");
+        run.handedOff = child.number("handed_off");
+        run.maxBuffered = child.number("max_buffered_bytes");
+        if (run.bytes != double(station.audioBytes))
+            run.problem =
+                format("%.0f of %.0f bytes arrived", run.bytes, double(station.audioBytes));
+    } catch (const std::exception &e) {
+        // The run's own report went to standard error.
+        run.problem = e.what();
+    }
+    progress(format("integrity run: %.0f MiB, %.0f MiB checked in the game folder, at most "
+                    "%.0f MiB buffered%s%s",
+                    run.bytes / MiB, run.checkedInGame / MiB, run.maxBuffered / MiB,
+                    run.problem.empty() ? "" : "; failed: ", run.problem.c_str()));
+    return run;
 }
 
 LatencyRun Benchmark::latencyRun(std::uint16_t port)
@@ -358,7 +664,9 @@ const char *verdict(bool met)
 }
 
 std::string Benchmark::throughputTable(const std::vector<ThroughputRun> &runs,
-                                       const std::string &platform) const
+                                       const std::string &title, const std::string &curlLabel,
+                                       const std::string &tavrixLabel, double minRatio,
+                                       bool cpuTarget) const
 {
     const double bytes = double(m_config.streamBytes);
     const double perGiB = GiB / bytes;
@@ -378,17 +686,22 @@ std::string Benchmark::throughputTable(const std::vector<ThroughputRun> &runs,
     const auto files = column(runs, [](const ThroughputRun &r) { return r.files; });
     const auto handedOff = column(runs, [](const ThroughputRun &r) { return r.handedOff; });
     std::ostringstream out;
-    out << format("### Throughput (%s): %.0f MiB over 127.0.0.1 into files on the same disk\n\n",
-                  platform.c_str(), bytes / MiB);
+    out << format("### %s: %.0f MiB over 127.0.0.1 into files on the same disk\n\n", title.c_str(),
+                  bytes / MiB);
     out << "| Client | MiB/s | CPU s per GiB |\n|---|---:|---:|\n";
-    out << format("| curl --http0.9 | %.0f | %.3f |\n", median(curlRate), median(curlCpu));
-    out << format("| Tavrix (DSL mode, 1024 KB files) | %.0f | %.3f |\n", median(tavrixRate),
+    out << format("| %s | %.0f | %.3f |\n", curlLabel.c_str(), median(curlRate), median(curlCpu));
+    out << format("| %s | %.0f | %.3f |\n", tavrixLabel.c_str(), median(tavrixRate),
                   median(tavrixCpu));
     out << format("| **Tavrix / curl** | **%.2f** | **%.2f** |\n", median(rateRatio),
                   median(cpuRatio));
-    out << format("| Target | at least %.1f | at most %.1f |\n", MinThroughputRatio, MaxCpuRatio);
-    out << format("| Result | %s | %s |\n\n", verdict(median(rateRatio) >= MinThroughputRatio),
-                  verdict(median(cpuRatio) <= MaxCpuRatio));
+    if (cpuTarget) {
+        out << format("| Target | at least %.1f | at most %.1f |\n", minRatio, MaxCpuRatio);
+        out << format("| Result | %s | %s |\n\n", verdict(median(rateRatio) >= minRatio),
+                      verdict(median(cpuRatio) <= MaxCpuRatio));
+    } else {
+        out << format("| Target | at least %.1f | |\n", minRatio);
+        out << format("| Result | %s | |\n\n", verdict(median(rateRatio) >= minRatio));
+    }
     out << "Per run (in order):\n\n";
     out << "- curl MiB/s: " << list(curlRate, "%.0f")
         << " (process start to exit: " << list(curlWallRate, "%.0f") << ")\n";
@@ -397,6 +710,105 @@ std::string Benchmark::throughputTable(const std::vector<ThroughputRun> &runs,
         << "; Tavrix: " << list(tavrixCpu, "%.3f") << "\n";
     out << "- Tavrix buffer files written: " << list(files, "%.0f")
         << "; handed off to the game folder during the run: " << list(handedOff, "%.0f") << "\n\n";
+    return out.str();
+}
+
+std::string Benchmark::titlesTable(const std::vector<TitledRun> &runs,
+                                   const std::string &platform) const
+{
+    const double bytes = double(m_config.streamBytes);
+    const auto plainRate =
+        column(runs, [&](const TitledRun &r) { return bytes / MiB / r.plainSeconds; });
+    const auto titledRate =
+        column(runs, [&](const TitledRun &r) { return bytes / MiB / r.titledSeconds; });
+    const auto plainCpu =
+        column(runs, [&](const TitledRun &r) { return r.plainCpu * GiB / bytes; });
+    const auto titledCpu =
+        column(runs, [&](const TitledRun &r) { return r.titledCpu * GiB / bytes; });
+    const auto ratio =
+        column(runs, [](const TitledRun &r) { return r.plainSeconds / r.titledSeconds; });
+    const auto titles = column(runs, [](const TitledRun &r) { return r.titles; });
+    std::ostringstream out;
+    out << format("### Titles (%s): %.0f MiB with a title block every %zu bytes, against the "
+                  "same stream without\n\n",
+                  platform.c_str(), bytes / MiB, TitleInterval);
+    out << "| Stream | MiB/s | CPU s per GiB |\n|---|---:|---:|\n";
+    out << format("| Without titles | %.0f | %.3f |\n", median(plainRate), median(plainCpu));
+    out << format("| With titles (icy-metaint: %zu) | %.0f | %.3f |\n", TitleInterval,
+                  median(titledRate), median(titledCpu));
+    out << format("| **With / without** | **%.2f** | |\n", median(ratio));
+    out << format("| Target | at least %.2f | |\n", MinTitledRatio);
+    out << format("| Result | %s | |\n\n", verdict(median(ratio) >= MinTitledRatio));
+    out << "Per run (in order): without titles " << list(plainRate, "%.0f")
+        << " MiB/s; with titles " << list(titledRate, "%.0f") << " MiB/s; ratio "
+        << list(ratio, "%.2f") << "; title changes shown " << list(titles, "%.0f") << ".\n\n";
+    return out.str();
+}
+
+std::string Benchmark::conversionTable() const
+{
+    const double audioSeconds = m_config.audioMinutes * 60.0;
+    const auto cpuPerHour = column(
+        m_conversion, [&](const ConversionRun &r) { return r.cpu / (audioSeconds / 3600.0); });
+    const auto seconds = column(m_conversion, [](const ConversionRun &r) { return r.seconds; });
+    const auto played = column(m_conversion, [](const ConversionRun &r) { return r.mp3Seconds; });
+    const auto kbps = column(m_conversion, [](const ConversionRun &r) { return r.mp3Kbps; });
+    const auto growth = column(m_conversion, [](const ConversionRun &r) { return r.rssGrowth; });
+    const auto anon = column(m_conversion, [](const ConversionRun &r) { return r.anonGrowth; });
+    const auto warm = column(m_conversion, [](const ConversionRun &r) { return r.warmRssGrowth; });
+    const auto warmAnon =
+        column(m_conversion, [](const ConversionRun &r) { return r.warmAnonGrowth; });
+    const auto hwm = column(m_conversion, [](const ConversionRun &r) { return r.hwm; });
+    const auto files = column(m_conversion, [](const ConversionRun &r) { return r.files; });
+    const auto handedOff = column(m_conversion, [](const ConversionRun &r) { return r.handedOff; });
+    std::ostringstream out;
+    out << format("### Conversion: %.0f min of 128 kbit/s AAC (ADTS) to MP3, sent at %.0fx "
+                  "real time\n\n",
+                  m_config.audioMinutes, m_config.speed);
+    out << "| | Figure | Target | Result |\n|---|---:|---:|---|\n";
+    out << format("| CPU s per hour of audio | %.1f s (%.2f %% of one core) | below %.0f s | "
+                  "%s |\n",
+                  median(cpuPerHour), median(cpuPerHour) / 36.0, MaxConversionCpuPerHour,
+                  verdict(median(cpuPerHour) < MaxConversionCpuPerHour));
+    out << format("| VmRSS growth | %.0f KiB | below %.0f KiB | %s |\n", median(growth),
+                  MaxRssGrowthKiB, verdict(median(growth) < MaxRssGrowthKiB));
+    out << format("| RssAnon growth | %.0f KiB | below %.0f KiB | %s |\n", median(anon),
+                  MaxRssGrowthKiB, verdict(median(anon) < MaxRssGrowthKiB));
+    out << format("| VmRSS growth after the first twelfth | %.0f KiB | below %.0f KiB | %s |\n",
+                  median(warm), MaxRssGrowthKiB, verdict(median(warm) < MaxRssGrowthKiB));
+    out << format("| RssAnon growth after the first twelfth | %.0f KiB | below %.0f KiB | %s "
+                  "|\n\n",
+                  median(warmAnon), MaxRssGrowthKiB, verdict(median(warmAnon) < MaxRssGrowthKiB));
+    out << "Per run (in order):\n\n";
+    out << "- CPU s per hour of audio: " << list(cpuPerHour, "%.1f")
+        << "; stream time: " << list(seconds, "%.1f s") << "\n";
+    out << "- converted files play " << list(played, "%.1f s") << " at "
+        << list(kbps, "%.0f kbit/s") << "; buffer files " << list(files, "%.0f")
+        << ", handed off during the run " << list(handedOff, "%.0f") << "\n";
+    out << "- VmRSS growth " << list(growth, "%.0f KiB") << " (after the first twelfth of the "
+        << "stream: " << list(warm, "%.0f KiB") << "); RssAnon growth " << list(anon, "%.0f KiB")
+        << " (after the first twelfth: " << list(warmAnon, "%.0f KiB") << "); peak VmHWM "
+        << list(hwm, "%.0f KiB") << "\n\n";
+    return out.str();
+}
+
+std::string Benchmark::integrityTable() const
+{
+    std::ostringstream out;
+    for (const IntegrityRun &run : m_integrity) {
+        out << format("### Integrity: %.0f MiB through the main window, every file checked as "
+                      "it reaches the game folder\n\n",
+                      run.bytes / MiB);
+        out << "| Audio bytes | Checked in the game folder | Checked in the buffer folder | "
+               "Files (handed off) | Most buffered | Result |\n|---:|---:|---:|---:|---:|---|\n";
+        out << format("| %.0f | %.0f | %.0f | %.0f (%.0f) | %.0f MiB | %s |\n\n", run.bytes,
+                      run.checkedInGame, run.bytes - run.checkedInGame, run.files, run.handedOff,
+                      run.maxBuffered / MiB, verdict(run.problem.empty()));
+        if (!run.problem.empty())
+            out << "Failed: " << run.problem << "\n\n";
+        out << format("The stream took %.1f s (the station paced at %.0f MiB/s).\n\n", run.seconds,
+                      IntegrityBytesPerSecond / MiB);
+    }
     return out.str();
 }
 
@@ -427,40 +839,63 @@ std::string Benchmark::report() const
                   m_curlVersion.c_str(), TAVRIX_BENCH_BUILD_TYPE);
     out << format("Load average (1 / 5 / 15 min) before: %s, after: %s.  \n", m_loadBefore.c_str(),
                   m_loadAfter.c_str());
-    out << format("Figures are medians of %d throughput, %d latency and %d start-up runs; "
-                  "ratios are medians of the per-run ratios.\n\n",
-                  m_config.runs, m_config.latencyRuns, m_config.startupRuns);
+    out << format("Figures are medians of %d throughput, %d latency, %d start-up and %d "
+                  "conversion runs; ratios are medians of the per-run ratios.\n\n",
+                  m_config.runs, m_config.latencyRuns, m_config.startupRuns,
+                  m_config.conversionRuns);
 
-    out << throughputTable(m_throughput, "offscreen");
-    if (!m_throughputOnX.empty())
-        out << throughputTable(m_throughputOnX, "on Xvfb, a real X server");
-    out << "### Memory: Tavrix's resident set (VmRSS) around the stream\n\n";
-    out << "| Before | After | Growth | Target | Result | Peak (VmHWM) |\n";
-    out << "|---:|---:|---:|---:|---|---:|\n";
-    out << format("| %.0f KiB | %.0f KiB | %.0f KiB | below %.0f KiB | %s | %.0f KiB |\n\n",
-                  median(rssBefore), median(rssAfter), median(rssGrowth), MaxRssGrowthKiB,
-                  verdict(median(rssGrowth) < MaxRssGrowthKiB), median(hwm));
-    out << "Growth per run: " << list(rssGrowth, "%.0f KiB")
-        << "; of which anonymous memory (RssAnon; the rest is mapped files such as code "
-           "first used during the stream): "
-        << list(anonGrowth, "%.0f KiB") << ".\n\n";
+    if (!m_throughput.empty()) {
+        const std::string curl = "curl --http0.9";
+        const std::string tavrix = "Tavrix (DSL mode, 1024 KB files)";
+        out << throughputTable(m_throughput, "Throughput (offscreen)", curl, tavrix,
+                               MinThroughputRatio, true);
+        if (!m_throughputOnX.empty())
+            out << throughputTable(m_throughputOnX, "Throughput (on Xvfb, a real X server)", curl,
+                                   tavrix, MinThroughputRatio, true);
+        out << "### Memory: Tavrix's resident set (VmRSS) around the stream\n\n";
+        out << "| Before | After | Growth | Target | Result | Peak (VmHWM) |\n";
+        out << "|---:|---:|---:|---:|---|---:|\n";
+        out << format("| %.0f KiB | %.0f KiB | %.0f KiB | below %.0f KiB | %s | %.0f KiB |\n\n",
+                      median(rssBefore), median(rssAfter), median(rssGrowth), MaxRssGrowthKiB,
+                      verdict(median(rssGrowth) < MaxRssGrowthKiB), median(hwm));
+        out << "Growth per run: " << list(rssGrowth, "%.0f KiB")
+            << "; of which anonymous memory (RssAnon; the rest is mapped files such as code "
+               "first used during the stream): "
+            << list(anonGrowth, "%.0f KiB") << ".\n\n";
+    }
+    if (!m_titled.empty())
+        out << titlesTable(m_titled, "offscreen");
+    if (!m_titledOnX.empty())
+        out << titlesTable(m_titledOnX, "on Xvfb");
+    if (!m_tls.empty())
+        out << throughputTable(m_tls,
+                               "TLS (offscreen, self-signed certificate trusted by its "
+                               "SHA-256)",
+                               "curl --http0.9 -k", "Tavrix (DSL mode, 1024 KB files)", MinTlsRatio,
+                               false);
+    if (!m_conversion.empty())
+        out << conversionTable();
+    out << integrityTable();
 
-    out << "### Latency: first hand-off at 128 kbit/s with 128 KB buffer files\n\n";
-    out << "| Floor (first file full) | First file finished | First hand-off "
-           "(Tavrix_00.mp3) | Target (floor + 3 s) | Result |\n";
-    out << "|---:|---:|---:|---:|---|\n";
-    out << format("| %.2f s | %.2f s | %.2f s | %.2f s | %s |\n\n", floor, median(finished),
-                  median(handOff), floor + HandOffTicks,
-                  verdict(median(handOff) <= floor + HandOffTicks));
-    out << "Per run, first file finished: " << list(finished, "%.2f s")
-        << "; first hand-off: " << list(handOff, "%.2f s") << ".\n\n";
-
-    out << "### Start-up: process start to the main window on screen (offscreen)\n\n";
-    out << "| Main window shown | Main window first painted | Painted, from the kernel's "
-           "process start time |\n|---:|---:|---:|\n";
-    out << format("| %.1f ms | %.1f ms | %.0f ms |\n\n", median(shown), median(painted),
-                  median(sinceStart));
-    out << "Per run, first painted: " << list(painted, "%.1f ms") << ".\n\n";
+    if (!m_latency.empty()) {
+        out << "### Latency: first hand-off at 128 kbit/s with 128 KB buffer files\n\n";
+        out << "| Floor (first file full) | First file finished | First hand-off "
+               "(Tavrix_00.mp3) | Target (floor + 3 s) | Result |\n";
+        out << "|---:|---:|---:|---:|---|\n";
+        out << format("| %.2f s | %.2f s | %.2f s | %.2f s | %s |\n\n", floor, median(finished),
+                      median(handOff), floor + HandOffTicks,
+                      verdict(median(handOff) <= floor + HandOffTicks));
+        out << "Per run, first file finished: " << list(finished, "%.2f s")
+            << "; first hand-off: " << list(handOff, "%.2f s") << ".\n\n";
+    }
+    if (!m_startup.empty()) {
+        out << "### Start-up: process start to the main window on screen (offscreen)\n\n";
+        out << "| Main window shown | Main window first painted | Painted, from the kernel's "
+               "process start time |\n|---:|---:|---:|\n";
+        out << format("| %.1f ms | %.1f ms | %.0f ms |\n\n", median(shown), median(painted),
+                      median(sinceStart));
+        out << "Per run, first painted: " << list(painted, "%.1f ms") << ".\n\n";
+    }
 
     out << "### How it is measured\n\n"
            "- The station is a small program of the bench in its own process: it answers "
@@ -469,7 +904,7 @@ std::string Benchmark::report() const
            "serves curl and Tavrix. Both clients' files are checked byte for byte "
            "against what was sent. With --http0.9 curl stores the whole response, so "
            "its file also holds the "
-        << stationHeader().size()
+        << stationHeader(StationOptions(), false).size()
         << "-byte header block.\n"
            "- curl: `curl --http0.9 -s -o FILE -w '%{time_total}' http://127.0.0.1:PORT/`; "
            "MiB/s from curl's own transfer time, CPU from wait4() (user + system, "
@@ -477,9 +912,11 @@ std::string Benchmark::report() const
            "- Tavrix: a fresh bench process builds the main window `frmMain` offscreen "
            "with the real socket module libtavrixsck.so, chooses the game and buffer "
            "folders through its buttons, picks DSL mode and clicks \"Start Buffering\". "
-           "Time and CPU (getrusage, whole process) run from the click until the status "
-           "line reports that the connection was lost (the station closed it after the "
-           "audio; the session is then cancelled before reconnecting). The hand-off timer "
+           "Time and CPU (getrusage, whole process) run from the click until the stream "
+           "session reports that the connection was lost (its \"reconnecting\" signal, "
+           "which the status line shows as \"Connection to ... lost\"; the station closed "
+           "it after the audio; the session is then cancelled before reconnecting). The "
+           "hand-off timer "
            "tmrMain keeps running and moves finished files into the game folder as in "
            "normal use; the moved files' sizes count towards the total. VmRSS is read "
            "from /proc/self/status just before the click and after the end.\n"
@@ -492,7 +929,51 @@ std::string Benchmark::report() const
            "operations, then `frmStart`, which finds libtavrixsck.so and opens `frmMain`), "
            "timed from the parent's fork() to the main window's first Show and Paint "
            "events. The last column takes the start from /proc/self/stat instead (10 ms "
-           "ticks). One warm-up start is not counted.\n";
+           "ticks). One warm-up start is not counted.\n"
+        << format(
+               "- Titles: a second station answers \"icy-metaint: %zu\" to the request's "
+               "\"Icy-MetaData: 1\" (Tavrix always asks) and sends a title block "
+               "(\"StreamTitle='...';StreamUrl='...';\", padded to a multiple of 16 bytes) after "
+               "every %zu audio bytes; the title changes every 256 blocks. Each run streams "
+               "the same audio once from each station, alternating which goes first; the "
+               "buffer files must hold the audio without the blocks, byte for byte, and the "
+               "window must have been told of the titles. The ratio is the untitled run's "
+               "time over the titled run's.\n",
+               TitleInterval, TitleInterval)
+        << "- TLS: the station wraps each connection in TLS (OpenSSL) with a P-256 certificate "
+           "made for the run by `openssl req -x509`; its SHA-256 fingerprint goes into the "
+           "bench home's settings under [Certificates] for 127.0.0.1:PORT, as the window "
+           "stores a certificate the user trusted. Tavrix plays https://127.0.0.1:PORT; "
+           "curl runs with --http0.9 -k. Both checked byte for byte as above.\n"
+        << format("- Conversion: ffmpeg makes %d s of a 440 Hz tone over soft pink noise as "
+                  "128 kbit/s AAC (ADTS) once; the station sends it over and over as "
+                  "\"content-type: audio/aac\" with \"icy-br: 128\", paced to %gx the file's "
+                  "bytes per second of audio in 20 writes a second, until %g min of audio are "
+                  "sent. Tavrix converts it in DSL mode and the hand-off moves the files as in "
+                  "normal use; the run ends when the loss is reported and the converter has "
+                  "written everything (the session's wait before reconnecting is stretched so "
+                  "that no second stream begins); every file, handed off or left, is appended to "
+                  "one file that "
+                  "ffprobe must read as 44.1 kHz MP3 playing the whole time sent (within 2 s or "
+                  "0.1 %%). "
+                  "CPU per hour of audio = Tavrix's process CPU (getrusage) from the click to "
+                  "the reported loss / hours of audio sent: at %gx the run is %g times shorter "
+                  "than the audio, and the CPU is what converting all of it costs. VmRSS and "
+                  "RssAnon growth from just before the click to after the session's end (the "
+                  "difference between the two is mostly the converter's libraries' code, "
+                  "mapped when first used), and from the end of the first twelfth of the "
+                  "stream, when the converter runs, to the end.\n",
+                  AacFileSeconds, m_config.speed, m_config.audioMinutes, m_config.speed,
+                  m_config.speed)
+        << format("- Integrity: the station sends the pattern paced at %.0f MiB/s; the "
+                  "window's hand-off timer tmrMain ticks every %d ms instead of every second "
+                  "so that the hand-off keeps up (at most %d MiB may wait in the buffer "
+                  "folder, looked at every 100 ms, or the run fails). Every file is checked "
+                  "against the stream at the offset where the previous one ended, at the "
+                  "moment it is moved into the game folder; the files left in the buffer "
+                  "folder at the end are checked after it. The files' order is the buffer "
+                  "files' numbering; no byte may be lost, repeated, reordered or changed.\n",
+                  IntegrityBytesPerSecond / MiB, IntegrityHandOffMs, IntegrityMaxBufferMiB);
     return out.str();
 }
 
@@ -524,9 +1005,12 @@ int runBenchmark(const BenchConfig &config)
         benchmark.run();
         const std::string latest = benchmark.report();
         std::cout << latest << std::flush;
-        if (!config.results.empty()) {
+        // Some rows alone do not replace the latest full run.
+        if (!config.results.empty() && config.only.empty()) {
             writeResults(config.results, latest);
             progress("written to " + config.results);
+        } else if (!config.results.empty()) {
+            progress("only some rows were measured: " + config.results + " is left as it is");
         }
         return 0;
     } catch (const std::exception &e) {

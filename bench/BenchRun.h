@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 struct BenchConfig
@@ -16,6 +17,13 @@ struct BenchConfig
     // An X server (e.g. Xvfb's ":99") for the throughput runs on a real
     // display; empty for offscreen only.
     std::string display;
+    // The rows to measure ("throughput" (with memory), "titles", "tls",
+    // "conversion", "integrity", "latency", "startup"); empty for all.
+    std::set<std::string> only;
+    int conversionRuns = 3;
+    double audioMinutes = 60; // of AAC per conversion run
+    double speed = 60;        // the AAC station's pace, times real time
+    std::uint64_t integrityBytes = std::uint64_t(2) << 30;
 };
 
 // Runs every measurement, prints the table and writes it into the results

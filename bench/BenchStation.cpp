@@ -1,33 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BenchStation.h"
 
+#include "ChildProcess.h"
 #include "StreamPattern.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/ssl.h>
 #include <stdexcept>
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
-
-constexpr char IcyHeader[] = "ICY 200 OK\r\n"
-                             "icy-notice1:<BR>This stream requires a player<BR>\r\n"
-                             "icy-name:Tavrix Bench\r\n"
-                             "icy-genre:Benchmark\r\n"
-                             "icy-url:http://127.0.0.1/\r\n"
-                             "content-type:audio/mpeg\r\n"
-                             "icy-pub:0\r\n"
-                             "icy-br:128\r\n"
-                             "\r\n";
 
 void setTimeout(int fd, int option, int seconds)
 {
@@ -36,34 +32,125 @@ void setTimeout(int fd, int option, int seconds)
     ::setsockopt(fd, SOL_SOCKET, option, &tv, sizeof tv);
 }
 
-bool sendAll(int fd, const char *data, std::size_t size)
+// One client's connection, plain or TLS.
+class Peer
 {
-    while (size > 0) {
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= std::size_t(n);
+public:
+    Peer(int fd, SSL_CTX *tls)
+        : m_fd(fd)
+    {
+        if (!tls)
+            return;
+        m_ssl = SSL_new(tls);
+        if (!m_ssl || SSL_set_fd(m_ssl, fd) != 1 || SSL_accept(m_ssl) != 1)
+            m_failed = true;
     }
-    return true;
-}
+    ~Peer()
+    {
+        if (m_ssl)
+            SSL_free(m_ssl);
+    }
+    Peer(const Peer &) = delete;
+    Peer &operator=(const Peer &) = delete;
+
+    bool failed() const { return m_failed; }
+
+    ssize_t receive(char *buffer, std::size_t size)
+    {
+        if (!m_ssl)
+            return ::recv(m_fd, buffer, size, 0);
+        const int n = SSL_read(m_ssl, buffer, int(size));
+        return n > 0 ? n : -1;
+    }
+
+    bool sendAll(const char *data, std::size_t size)
+    {
+        while (size > 0) {
+            ssize_t n = 0;
+            if (m_ssl) {
+                const int piece = int(std::min<std::size_t>(size, 1 << 20));
+                n = SSL_write(m_ssl, data, piece);
+                if (n <= 0)
+                    return false;
+            } else {
+                n = ::send(m_fd, data, size, MSG_NOSIGNAL);
+                if (n < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    return false;
+                }
+            }
+            data += n;
+            size -= std::size_t(n);
+        }
+        return true;
+    }
+
+    // Ends the stream: TLS says so first, then the socket's sending side
+    // is closed.
+    void endStream()
+    {
+        if (m_ssl)
+            SSL_shutdown(m_ssl);
+        ::shutdown(m_fd, SHUT_WR);
+    }
+
+private:
+    int m_fd;
+    SSL *m_ssl = nullptr;
+    bool m_failed = false;
+};
+
+// The audio the station loops: any run of up to period() bytes from any
+// offset is one contiguous slice.
+class AudioLoop
+{
+public:
+    explicit AudioLoop(const std::string &file)
+    {
+        if (file.empty())
+            return;
+        std::ifstream in(file, std::ios::binary);
+        m_twice.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (m_twice.empty())
+            throw std::runtime_error("station: cannot read " + file);
+        m_period = m_twice.size();
+        m_twice.insert(m_twice.end(), m_twice.begin(), m_twice.end());
+    }
+
+    std::size_t period() const { return m_twice.empty() ? StreamPattern::Period : m_period; }
+    const char *at(std::uint64_t offset) const
+    {
+        return m_twice.empty() ? m_pattern.at(offset) : m_twice.data() + offset % m_period;
+    }
+
+private:
+    StreamPattern m_pattern;
+    std::vector<char> m_twice;
+    std::size_t m_period = 0;
+};
 
 // Reads the client's request up to its blank line, as a station would
-// before it answers.
-bool readRequest(int fd)
+// before it answers. Empty when there is none.
+std::string readRequest(Peer &peer)
 {
     std::string request;
     char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        const ssize_t n = peer.receive(buffer, sizeof buffer);
         if (n <= 0 || request.size() > 65536)
-            return false;
+            return {};
         request.append(buffer, std::size_t(n));
     }
-    return true;
+    return request;
+}
+
+bool asksForTitles(std::string request)
+{
+    std::transform(request.begin(), request.end(), request.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return request.find("\r\nicy-metadata: 1\r\n") != std::string::npos ||
+           request.find("\r\nicy-metadata:1\r\n") != std::string::npos;
 }
 
 void sleepUntil(const timespec &deadline)
@@ -84,52 +171,148 @@ timespec plusSeconds(const timespec &start, double seconds)
     return t;
 }
 
-void serve(int fd, const StationOptions &options, const StreamPattern &pattern)
+void serve(int fd, SSL_CTX *tls, const StationOptions &options, const AudioLoop &audio)
 {
     setTimeout(fd, SO_RCVTIMEO, 10);
-    if (!readRequest(fd))
+    Peer peer(fd, tls);
+    if (peer.failed())
+        return;
+    const std::string request = readRequest(peer);
+    if (request.empty())
         return;
     if (options.bytesPerSecond > 0) {
         // Small paced writes must leave at once, as a live station's do.
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     }
-    if (!sendAll(fd, IcyHeader, sizeof IcyHeader - 1))
+    const bool titles = options.metaInt > 0 && asksForTitles(request);
+    const std::string header = stationHeader(options, titles);
+    if (!peer.sendAll(header.data(), header.size()))
         return;
 
-    const std::size_t chunk = std::min(options.chunkBytes, StreamPattern::Period);
+    const std::size_t chunk = std::min(options.chunkBytes, audio.period());
     timespec start{};
     ::clock_gettime(CLOCK_MONOTONIC, &start);
     std::uint64_t sent = 0;
+    std::uint64_t nextBlock = options.metaInt;
+    std::string framed;
     while (options.audioBytes == 0 || sent < options.audioBytes) {
         std::size_t n = chunk;
         if (options.audioBytes != 0)
             n = std::size_t(std::min<std::uint64_t>(n, options.audioBytes - sent));
         if (options.bytesPerSecond > 0)
             sleepUntil(plusSeconds(start, double(sent) / options.bytesPerSecond));
-        if (!sendAll(fd, pattern.at(sent), n))
-            return;
+        if (!titles) {
+            if (!peer.sendAll(audio.at(sent), n))
+                return;
+        } else {
+            // The audio of this chunk with the title blocks that fall into it.
+            framed.clear();
+            for (std::uint64_t at = sent; at < sent + n;) {
+                const std::uint64_t upTo = std::min<std::uint64_t>(sent + n, nextBlock);
+                framed.append(audio.at(at), std::size_t(upTo - at));
+                at = upTo;
+                if (at == nextBlock) {
+                    framed += titleBlock(nextBlock / options.metaInt - 1);
+                    nextBlock += options.metaInt;
+                }
+            }
+            if (!peer.sendAll(framed.data(), framed.size()))
+                return;
+        }
         sent += n;
     }
 
     // Everything is sent: end the stream and wait for the client to close
     // its side, so no unread byte turns the close into a reset.
-    ::shutdown(fd, SHUT_WR);
+    peer.endStream();
     setTimeout(fd, SO_RCVTIMEO, 60);
     char buffer[4096];
     while (::recv(fd, buffer, sizeof buffer, 0) > 0) {
     }
 }
 
+// The TLS context of a station with a certificate; null without one.
+SSL_CTX *tlsContext(const StationOptions &options)
+{
+    if (options.certificateFile.empty())
+        return nullptr;
+    SSL_CTX *context = SSL_CTX_new(TLS_server_method());
+    if (!context ||
+        SSL_CTX_use_certificate_chain_file(context, options.certificateFile.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(context, options.keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+        SSL_CTX_free(context);
+        throw std::runtime_error("station: cannot load the TLS certificate " +
+                                 options.certificateFile);
+    }
+    return context;
+}
+
 } // namespace
 
-std::string stationHeader()
+std::string stationHeader(const StationOptions &options, bool titles)
 {
-    return IcyHeader;
+    std::string header = "ICY 200 OK\r\n"
+                         "icy-notice1:<BR>This stream requires a player<BR>\r\n"
+                         "icy-name:Tavrix Bench\r\n"
+                         "icy-genre:Benchmark\r\n"
+                         "icy-url:http://127.0.0.1/\r\n"
+                         "content-type:" +
+                         options.contentType +
+                         "\r\n"
+                         "icy-pub:0\r\n"
+                         "icy-br:128\r\n";
+    if (titles)
+        header += "icy-metaint:" + std::to_string(options.metaInt) + "\r\n";
+    return header + "\r\n";
 }
+
+StationCertificate makeStationCertificate(const std::string &folder)
+{
+    StationCertificate made{folder + "/station.crt", folder + "/station.key", {}};
+    const ChildRun request =
+        runChild({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                  "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
+                  "-keyout", made.keyFile, "-out", made.certificateFile});
+    const ChildRun fingerprint = runChild(
+        {"openssl", "x509", "-in", made.certificateFile, "-noout", "-fingerprint", "-sha256"});
+    // "sha256 Fingerprint=AB:CD:..."
+    const std::string line = fingerprint.output.substr(0, fingerprint.output.find('\n'));
+    if (request.exitCode != 0 || fingerprint.exitCode != 0 || line.find('=') == std::string::npos)
+        throw std::runtime_error("openssl could not make the station's certificate");
+    for (const char c : line.substr(line.find('=') + 1)) {
+        if (c != ':')
+            made.sha256 += char(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return made;
+}
+
+std::string titleBlock(std::uint64_t blockIndex)
+{
+    std::string block = "StreamTitle='Bench Artist - Song " + std::to_string(blockIndex / 256) +
+                        "';StreamUrl='http://127.0.0.1/';";
+    const std::size_t units = (block.size() + 15) / 16;
+    block.resize(units * 16, '\0');
+    return char(units) + block;
+}
+
+struct Station::Content
+{
+    explicit Content(const StationOptions &options)
+        : audio(options.audioFile)
+        , tls(tlsContext(options))
+    {}
+    ~Content() { SSL_CTX_free(tls); }
+    Content(const Content &) = delete;
+    Content &operator=(const Content &) = delete;
+
+    const AudioLoop audio;
+    SSL_CTX *const tls;
+};
 
 Station::Station(const StationOptions &options)
     : m_options(options)
+    , m_content(std::make_unique<Content>(options))
 {
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_listener < 0)
@@ -156,7 +339,6 @@ Station::~Station()
 void Station::serveForever()
 {
     std::signal(SIGPIPE, SIG_IGN);
-    const StreamPattern pattern;
     for (;;) {
         const int fd = ::accept(m_listener, nullptr, nullptr);
         if (fd < 0) {
@@ -164,7 +346,7 @@ void Station::serveForever()
                 continue;
             ::_exit(1);
         }
-        serve(fd, m_options, pattern);
+        serve(fd, m_content->tls, m_options, m_content->audio);
         ::close(fd);
     }
 }
@@ -176,8 +358,12 @@ StationProcess::StationProcess(const StationOptions &options)
     m_pid = ::fork();
     if (m_pid < 0)
         throw std::runtime_error("station: fork() failed");
-    if (m_pid == 0)
+    if (m_pid == 0) {
+        // Ended by SIGTERM with the object: whatever handler the parent
+        // installed (a test framework's crash report) is not the station's.
+        std::signal(SIGTERM, SIG_DFL);
         station.serveForever();
+    }
 }
 
 StationProcess::~StationProcess()

@@ -6,7 +6,9 @@
 #include "handoff/GameFolder.h"
 #include "platform/FileOperations.h"
 #include "settings/Settings.h"
+#include "stream/AudioPipeline.h"
 #include "stream/BufferFileWriter.h"
+#include "stream/StreamSession.h"
 #include "ui/frmMain.h"
 #include "ui/frmStart.h"
 
@@ -42,6 +44,13 @@ std::string option(const ScenarioOptions &options, const std::string &key)
     if (it == options.end())
         throw std::runtime_error("missing option --" + key);
     return it->second;
+}
+
+std::string optionOr(const ScenarioOptions &options, const std::string &key,
+                     const std::string &fallback)
+{
+    const auto it = options.find(key);
+    return it == options.end() ? fallback : it->second;
 }
 
 QString qOption(const ScenarioOptions &options, const std::string &key)
@@ -165,6 +174,8 @@ public:
         if (!m_disk.move(from, to, error))
             return false;
         moves.push_back({from, to, size, nanosOf(CLOCK_MONOTONIC)});
+        if (moved)
+            moved(moves.back());
         return true;
     }
     bool copy(const QString &from, const QString &to, QString *error) override
@@ -173,6 +184,8 @@ public:
     }
 
     std::vector<Move> moves;
+    // Called after each move, while the moved file is in the game folder.
+    std::function<void(const Move &)> moved;
 
 private:
     DiskFileOperations m_disk;
@@ -183,10 +196,10 @@ private:
 class BenchSession
 {
 public:
-    BenchSession(const QString &work, const QString &port)
+    BenchSession(const QString &work, const QString &address)
         : gameFolder(work + QStringLiteral("/gta3/mp3/"))
         , bufferFolder(work + QStringLiteral("/buffer/"))
-        , address(QStringLiteral("127.0.0.1:") + port)
+        , address(address)
     {
         QDir().mkpath(gameFolder);
         QDir().mkpath(bufferFolder);
@@ -262,8 +275,12 @@ public:
     }
 
     // Checks that the handed-off files and the ones left in the buffer folder
-    // are, in order, exactly the stream's audio. Returns the total or throws.
-    std::uint64_t verifyStream(const StreamPattern &pattern, int *fileCount) const
+    // are, in order, the whole sequence of buffer files; `leftOver` checks
+    // (or takes) each file left in the buffer folder, given the bytes
+    // before it, and returns its size or throws. Returns the total.
+    std::uint64_t
+    verifyStream(const std::function<std::uint64_t(const QString &, std::uint64_t)> &leftOver,
+                 int *fileCount) const
     {
         std::uint64_t total = 0;
         quint32 counter = 0;
@@ -277,11 +294,7 @@ public:
             const QString path = bufferFolder + BufferFileWriter::fileNameFor(counter);
             if (!QFileInfo::exists(path))
                 break;
-            std::uint64_t size = 0;
-            const std::string problem = pattern.checkFile(path.toStdString(), total, &size);
-            if (!problem.empty())
-                throw std::runtime_error(problem);
-            total += size;
+            total += leftOver(path, total);
             ++counter;
         }
         const qsizetype listed =
@@ -290,6 +303,16 @@ public:
             throw std::runtime_error("the buffer folder holds files outside the sequence");
         *fileCount = int(counter);
         return total;
+    }
+
+    // The bytes the buffer folder holds now.
+    std::uint64_t bufferedBytes() const
+    {
+        std::uint64_t bytes = 0;
+        const QFileInfoList entries = QDir(bufferFolder).entryInfoList(QDir::Files);
+        for (const QFileInfo &entry : entries)
+            bytes += std::uint64_t(entry.size());
+        return bytes;
     }
 
     BenchDialogs dialogs;
@@ -308,29 +331,121 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
     useBenchHome(qOption(options, "home"));
     QApplication app(argc, argv);
 
-    BenchSession session(qOption(options, "work"), qOption(options, "port"));
+    const QString port = qOption(options, "port");
+    const QString scheme = QString::fromStdString(optionOr(options, "scheme", "http"));
+    const QString trust = QString::fromStdString(optionOr(options, "trust", ""));
+    if (!trust.isEmpty()) {
+        // As the window stores a certificate the user chose to trust.
+        Settings settings(Settings::defaultFilePath());
+        settings.setTrustedCertificate(
+            StreamSession::hostPort(QStringLiteral("127.0.0.1"), quint16(port.toUInt())), trust);
+        if (!settings.sync())
+            throw std::runtime_error("cannot write the bench's settings");
+    }
+    BenchSession session(qOption(options, "work"), scheme + QStringLiteral("://127.0.0.1:") + port);
     if (option(options, "size") == "128")
         session.useCustom128();
     else
         session.useDsl();
+    const int handOffMs = std::stoi(optionOr(options, "handoff-ms", "1000"));
+    session.window->findChild<QTimer *>(QStringLiteral("tmrMain"))->setInterval(handOffMs);
+    const std::uint64_t maxBuffered = std::stoull(optionOr(options, "max-buffer-mib", "0")) << 20;
+    const double warmUp = std::stod(optionOr(options, "warm-up", "0"));
+
+    StreamSession *streamSession = session.window->findChild<StreamSession *>();
+    if (!streamSession || !streamSession->audio())
+        throw std::runtime_error("the main window has no stream session with an audio path");
+    // The wait before reconnecting is stretched, so that audio still being
+    // converted when the station ends is written before the session is
+    // cancelled, and never followed by a second stream.
+    streamSession->setReconnectScale(1000);
+    int titles = 0;
+    QObject::connect(streamSession->audio(), &AudioPipeline::titleChanged, [&titles] { ++titles; });
+
+    // What becomes of the files: "pattern" checks the buffer files left at
+    // the end against the stream (the moved ones only count), "moves" also
+    // checks every file as it reaches the game folder, "capture FILE"
+    // appends every file, moved or left, to FILE.
+    const std::string check = optionOr(options, "check", "pattern");
+    const std::string capturePath = optionOr(options, "capture", "");
+    const StreamPattern pattern;
+    std::ofstream capture;
+    if (check == "capture") {
+        capture.open(capturePath, std::ios::binary | std::ios::trunc);
+        if (!capture)
+            throw std::runtime_error("cannot write " + capturePath);
+    }
+    const auto append = [&capture](const QString &path) {
+        const std::uint64_t size = std::uint64_t(QFileInfo(path).size());
+        // Inserting an empty stream buffer counts as a failure.
+        if (size > 0) {
+            std::ifstream in(path.toStdString(), std::ios::binary);
+            capture << in.rdbuf();
+        }
+        if (!capture)
+            throw std::runtime_error("cannot append to the capture file");
+        return size;
+    };
+    std::uint64_t movedChecked = 0;
+    std::string moveProblem;
+    if (check == "moves") {
+        session.files.moved = [&](const WatchedFileOperations::Move &move) {
+            std::uint64_t size = 0;
+            const std::string problem =
+                pattern.checkFile(move.to.toStdString(), movedChecked, &size);
+            if (moveProblem.empty() && (!problem.empty() || size != std::uint64_t(move.size)))
+                moveProblem = problem.empty() ? "a moved file changed size" : problem;
+            movedChecked += std::uint64_t(move.size);
+        };
+    } else if (check == "capture") {
+        session.files.moved = [&](const WatchedFileOperations::Move &move) { append(move.to); };
+    }
+
     // Tavrix reconnects to a station that ends after its audio: the bench's
-    // stream is over once the loss is reported, and the session is then
-    // cancelled before the first new attempt.
-    const QString lostText =
-        QStringLiteral("Connection to ") + session.address + QStringLiteral(" lost;");
+    // stream is over once the loss is reported (the window's status line
+    // says so, though the hand-off may write over it later) and the audio
+    // converted so far is written; the session is then cancelled before
+    // the first new attempt.
+    bool lostReported = false;
+    QObject::connect(streamSession, &StreamSession::reconnecting,
+                     [&lostReported] { lostReported = true; });
+    const auto lost = [&] { return lostReported && !streamSession->audio()->isFinishing(); };
     const double timeout = std::stod(option(options, "timeout"));
 
     const long long rssBefore = procStatusKiB("VmRSS");
     const long long anonBefore = procStatusKiB("RssAnon");
+    long long rssWarm = -1;
+    long long anonWarm = -1;
+    std::uint64_t maxSeen = 0;
+    std::int64_t nextLook = 0;
     const double cpuBefore = cpuSeconds();
     const std::int64_t start = nanosOf(CLOCK_MONOTONIC);
     session.button("cmdStart")->click();
-    const bool ended =
-        session.waitFor([&] { return session.status().startsWith(lostText); }, timeout, 2);
+    const bool ended = session.waitFor(
+        [&] {
+            const std::int64_t now = nanosOf(CLOCK_MONOTONIC);
+            if (warmUp > 0 && rssWarm < 0 && now - start >= std::int64_t(warmUp * 1e9)) {
+                rssWarm = procStatusKiB("VmRSS");
+                anonWarm = procStatusKiB("RssAnon");
+            }
+            if (maxBuffered > 0 && now >= nextLook) {
+                nextLook = now + 100000000;
+                maxSeen = std::max(maxSeen, session.bufferedBytes());
+                if (maxSeen > maxBuffered)
+                    return true;
+            }
+            return lost();
+        },
+        timeout, 2);
     const std::int64_t end = nanosOf(CLOCK_MONOTONIC);
     const double cpuAfter = cpuSeconds();
     if (ended)
         session.button("cmdStart")->click();
+    if (maxBuffered > 0 && maxSeen > maxBuffered) {
+        std::fprintf(stderr, "stream: the buffer folder grew to %llu MiB\n",
+                     static_cast<unsigned long long>(maxSeen >> 20));
+        return 1;
+    }
     if (!ended) {
         std::fprintf(stderr, "stream: the stream did not end as expected; %s\n",
                      session.failure().c_str());
@@ -345,7 +460,19 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
     int fileCount = 0;
     std::uint64_t audio = 0;
     try {
-        audio = session.verifyStream(StreamPattern(), &fileCount);
+        if (!moveProblem.empty())
+            throw std::runtime_error(moveProblem);
+        audio = session.verifyStream(
+            [&](const QString &path, std::uint64_t offset) {
+                if (check == "capture")
+                    return append(path);
+                std::uint64_t size = 0;
+                const std::string problem = pattern.checkFile(path.toStdString(), offset, &size);
+                if (!problem.empty())
+                    throw std::runtime_error(problem);
+                return size;
+            },
+            &fileCount);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "stream: %s\n", e.what());
         return 1;
@@ -355,11 +482,16 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
     print("cpu_seconds", cpuAfter - cpuBefore);
     print("rss_before_kib", double(rssBefore));
     print("rss_after_kib", double(rssAfter));
+    print("rss_warm_kib", double(rssWarm));
     print("hwm_kib", double(hwm));
     print("rss_anon_growth_kib", double(anonAfter - anonBefore));
+    print("rss_anon_warm_growth_kib", double(anonAfter - anonWarm));
     print("audio_bytes", double(audio));
+    print("moved_bytes_checked", double(movedChecked));
+    print("max_buffered_bytes", double(maxSeen));
     print("files", fileCount);
     print("handed_off", double(session.files.moves.size()));
+    print("titles", titles);
     std::fflush(stdout);
     return 0;
 }
@@ -369,7 +501,8 @@ int runLatencyScenario(int argc, char **argv, const ScenarioOptions &options)
     useBenchHome(qOption(options, "home"));
     QApplication app(argc, argv);
 
-    BenchSession session(qOption(options, "work"), qOption(options, "port"));
+    BenchSession session(qOption(options, "work"),
+                         QStringLiteral("127.0.0.1:") + qOption(options, "port"));
     session.useCustom128();
     const QString secondFile = session.bufferFolder + BufferFileWriter::fileNameFor(1);
     const QString firstGameFile = GameFolder::gameFileNames(session.gameFolder)[0];

@@ -11,6 +11,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
@@ -22,11 +24,16 @@ void usage()
     std::fprintf(stderr,
                  "usage: tavrix_bench --work FOLDER [--results FILE] [--runs N]\n"
                  "                    [--latency-runs N] [--startup-runs N] [--mib N]\n"
-                 "                    [--display :N]\n"
+                 "                    [--display :N] [--only ROW,...] [--conversion-runs N]\n"
+                 "                    [--audio-minutes N] [--speed N] [--integrity-mib N]\n"
                  "  FOLDER needs at least 5 GiB free; FILE gets the results table.\n"
-                 "  Defaults: 5 throughput runs of 1024 MiB, 3 latency and 5 start-up runs.\n"
-                 "  With --display the throughput runs are repeated on that X server.\n"
+                 "  Defaults: 5 throughput runs of 1024 MiB, 3 latency and 5 start-up runs,\n"
+                 "  3 conversion runs of 60 minutes of AAC at 60x real time, one integrity\n"
+                 "  run of 2048 MiB. With --display the throughput and titles runs are\n"
+                 "  repeated on that X server. ROW is throughput (with memory), titles, tls,\n"
+                 "  conversion, integrity, latency or startup; without --only all are run.\n"
                  "       tavrix_bench station [--mib N] [--rate BYTES_PER_S] [--chunk BYTES]\n"
+                 "                            [--metaint BYTES] [--certificate PEM --key PEM]\n"
                  "  serves the bench's stream on 127.0.0.1 until interrupted (for profiling\n"
                  "  the \"stream\", \"latency\" and \"startup\" commands by hand).\n");
 }
@@ -58,6 +65,30 @@ int positive(const ScenarioOptions &options, const char *key, int fallback)
     return value;
 }
 
+double positiveNumber(const ScenarioOptions &options, const char *key, double fallback)
+{
+    const auto it = options.find(key);
+    const double value = it == options.end() ? fallback : std::stod(it->second);
+    if (!(value > 0))
+        throw std::invalid_argument(std::string("--") + key + " must be above 0");
+    return value;
+}
+
+std::set<std::string> rows(const std::string &list)
+{
+    static const std::set<std::string> known = {"throughput", "titles",  "tls",    "conversion",
+                                                "integrity",  "latency", "startup"};
+    std::set<std::string> chosen;
+    std::istringstream names(list);
+    std::string name;
+    while (std::getline(names, name, ',')) {
+        if (known.count(name) == 0)
+            throw std::invalid_argument("--only: no row named \"" + name + "\"");
+        chosen.insert(name);
+    }
+    return chosen;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -84,6 +115,12 @@ int main(int argc, char **argv)
                 station.bytesPerSecond = std::stod(options["rate"]);
             if (options.count("chunk"))
                 station.chunkBytes = std::size_t(positive(options, "chunk", 1));
+            if (options.count("metaint"))
+                station.metaInt = std::size_t(positive(options, "metaint", 1));
+            if (options.count("certificate") || options.count("key")) {
+                station.certificateFile = options["certificate"];
+                station.keyFile = options["key"];
+            }
             Station server(station);
             std::printf("port %u\n", unsigned(server.port()));
             std::fflush(stdout);
@@ -102,6 +139,12 @@ int main(int argc, char **argv)
         config.startupRuns = positive(options, "startup-runs", config.startupRuns);
         config.streamBytes = std::uint64_t(positive(options, "mib", 1024)) << 20;
         config.display = options.count("display") ? options["display"] : std::string();
+        if (options.count("only"))
+            config.only = rows(options["only"]);
+        config.conversionRuns = positive(options, "conversion-runs", config.conversionRuns);
+        config.audioMinutes = positiveNumber(options, "audio-minutes", config.audioMinutes);
+        config.speed = positiveNumber(options, "speed", config.speed);
+        config.integrityBytes = std::uint64_t(positive(options, "integrity-mib", 2048)) << 20;
         return runBenchmark(config);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "tavrix_bench: %s\n", e.what());
