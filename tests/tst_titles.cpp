@@ -99,6 +99,11 @@ void TitlesTest::titleShownListedAndCopied()
     QTRY_VERIFY(welcome->toolTip().contains(QString::fromUtf8(longTitle.trimmed())));
     QVERIFY(welcome->text().size() < longTitle.size());
     QVERIFY(welcome->fontMetrics().horizontalAdvance(welcome->text()) <= welcome->width());
+
+    // Markup in a title is text, in the label and in its tooltip.
+    station.send(m_mp3.mid(4 * 8192, 8192) + metadata("StreamTitle='" + title.toUtf8() + "';"));
+    QTRY_COMPARE(shownToolTip(welcome), QStringLiteral("Now playing: ") + title);
+    QVERIFY(welcome->text().startsWith(QStringLiteral("Now playing: Guns N' Roses")));
 }
 
 void TitlesTest::unconvertibleAudioEndsTheSession()

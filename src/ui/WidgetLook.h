@@ -9,6 +9,14 @@
 // Small pieces of look shared by the windows.
 namespace WidgetLook {
 
+// A tooltip that shows `text` as it is. Qt draws a tooltip that looks like
+// markup as rich text, so a station's "<b>" would turn bold: the text is
+// escaped inside explicit rich text instead.
+inline QString plainToolTip(const QString &text)
+{
+    return QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>");
+}
+
 inline void setBold(QWidget *widget, bool bold)
 {
     QFont font = widget->font();

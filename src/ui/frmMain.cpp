@@ -1125,7 +1125,7 @@ void frmMain::showStreamTitle(const QString &title, const QString &)
     const QString text = QStringLiteral("Now playing: ") + title;
     lblWelcome->setText(
         lblWelcome->fontMetrics().elidedText(text, Qt::ElideRight, lblWelcome->width()));
-    lblWelcome->setToolTip(text);
+    lblWelcome->setToolTip(WidgetLook::plainToolTip(text));
     m_tray->notify(QStringLiteral("Now playing"), title);
 
     TitleHistory history(TitleHistory::defaultDataFolder(), m_session->stationUrl());

@@ -3,6 +3,8 @@
 
 #include <QObject>
 #include <QTest>
+#include <QTextDocument>
+#include <QWidget>
 
 // A window's control by its object name; fails the test when there is none.
 template <typename Control> Control *control(const QObject &window, const char *name)
@@ -11,4 +13,14 @@ template <typename Control> Control *control(const QObject &window, const char *
     if (!found)
         qFatal("No control %s of the expected type", name);
     return found;
+}
+
+// A widget's tooltip as the user reads it: rich text drawn, plain text as is.
+inline QString shownToolTip(const QWidget *widget)
+{
+    if (!Qt::mightBeRichText(widget->toolTip()))
+        return widget->toolTip();
+    QTextDocument document;
+    document.setHtml(widget->toolTip());
+    return document.toPlainText();
 }
