@@ -260,8 +260,9 @@ std::string stationHeader(const StationOptions &options, bool titles)
                          "content-type:" +
                          options.contentType +
                          "\r\n"
-                         "icy-pub:0\r\n"
-                         "icy-br:128\r\n";
+                         "icy-pub:0\r\n";
+    if (!options.bitrate.empty())
+        header += "icy-br:" + options.bitrate + "\r\n";
     if (titles)
         header += "icy-metaint:" + std::to_string(options.metaInt) + "\r\n";
     return header + "\r\n";

@@ -28,6 +28,8 @@ struct StationOptions
     // pattern.
     std::string audioFile;
     std::string contentType = "audio/mpeg";
+    // The icy-br header's value; empty leaves the header out.
+    std::string bitrate = "128";
     // PEM files: when set, every connection is TLS with this certificate.
     std::string certificateFile;
     std::string keyFile;
