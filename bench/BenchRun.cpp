@@ -58,10 +58,14 @@ std::string format(const char *pattern, ...)
 {
     va_list args;
     va_start(args, pattern);
-    char buffer[1024];
-    std::vsnprintf(buffer, sizeof buffer, pattern, args);
+    va_list again;
+    va_copy(again, args);
+    const int size = std::vsnprintf(nullptr, 0, pattern, args);
     va_end(args);
-    return buffer;
+    std::string text(size_t(std::max(size, 0)), '\0');
+    std::vsnprintf(text.data(), text.size() + 1, pattern, again);
+    va_end(again);
+    return text;
 }
 
 double median(std::vector<double> values)
