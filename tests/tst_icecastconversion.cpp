@@ -111,11 +111,7 @@ void IcecastConversionTest::convertedStationToGameFolder()
 
     // The game's files and what is left in the buffer folder together are
     // the whole stream the station sent, once.
-    QByteArrayList rest;
-    for (const QString &name : session.bufferFiles()) {
-        if (const QByteArray bytes = readFile(session.bufferFolder + name); !bytes.isEmpty())
-            rest << bytes;
-    }
+    const QByteArrayList rest = session.bufferFileContents();
     double seconds = played.seconds;
     if (!rest.isEmpty()) {
         const AudioSamples::Mp3Report left = AudioSamples::checkMp3Files(rest, work.path(), ToneHz);

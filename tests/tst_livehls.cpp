@@ -206,11 +206,7 @@ void LiveHlsTest::growingPlaylistToGameFolder()
              qPrintable(QStringLiteral("%1 s in the game").arg(played.seconds)));
 
     // With what is left in the buffer folder: the segments' audio, once.
-    QByteArrayList rest;
-    for (const QString &name : session.bufferFiles()) {
-        if (const QByteArray bytes = readFile(session.bufferFolder + name); !bytes.isEmpty())
-            rest << bytes;
-    }
+    const QByteArrayList rest = session.bufferFileContents();
     double seconds = played.seconds;
     if (!rest.isEmpty()) {
         const AudioSamples::Mp3Report left = AudioSamples::checkMp3Files(rest, work.path(), ToneHz);

@@ -61,6 +61,16 @@ QByteArray MainWindowSession::allBufferBytes() const
     return all;
 }
 
+QByteArrayList MainWindowSession::bufferFileContents() const
+{
+    QByteArrayList contents;
+    for (const QString &name : bufferFiles()) {
+        if (QByteArray bytes = readFile(bufferFolder + name); !bytes.isEmpty())
+            contents << bytes;
+    }
+    return contents;
+}
+
 QStringList MainWindowSession::openBufferFiles() const
 {
     QStringList open;

@@ -5,6 +5,7 @@
 #include "WindowControls.h"
 #include "ui/frmMain.h"
 
+#include <QByteArrayList>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
@@ -41,7 +42,8 @@ struct MainWindowSession
     void useCustomSize(int item);
 
     QStringList bufferFiles() const;
-    QByteArray allBufferBytes() const; // the buffer files joined in name order
+    QByteArray allBufferBytes() const;         // the buffer files joined in name order
+    QByteArrayList bufferFileContents() const; // the non-empty buffer files, in name order
     // The files of the buffer folder this process holds open.
     QStringList openBufferFiles() const;
     bool showedMessage(const QString &text) const;
