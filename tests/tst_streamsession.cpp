@@ -28,6 +28,12 @@
 
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool AddressSanitizerBuild = true;
+#else
+constexpr bool AddressSanitizerBuild = false;
+#endif
+
 QList<QByteArray> cut(const QByteArray &bytes, const QList<qsizetype> &sizes)
 {
     QList<QByteArray> chunks;
@@ -556,7 +562,9 @@ void StreamSessionTest::convertedStationHeldBack()
         QVERIFY2(drained.size() > 0, "the station was never held back");
         qInfo("%d copies: %lld bytes sent, memory grew by %lld", copies, qint64(aac.size()),
               peak - before);
-        if (copies > 2)
+        // AddressSanitizer keeps freed memory in quarantine: the figure says
+        // nothing about the queue there.
+        if (copies > 2 && !AddressSanitizerBuild)
             QVERIFY2(peak - before < aac.size() / 2,
                      qPrintable(QStringLiteral("memory grew by %1 bytes while %2 were sent")
                                     .arg(peak - before)
