@@ -5,8 +5,8 @@
 // serves TLS itself.
 
 #include "IcecastStation.h"
-#include "net/SocketModule.h"
 #include "net/SocketComponent.h"
+#include "net/SocketModule.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -223,6 +223,8 @@ public:
                                                   ++sessions;
                                                   received.clear();
                                                   socket->write(greeting);
+                                                  if (closeAfterGreeting)
+                                                      socket->disconnectFromHost();
                                               });
                              QObject::connect(socket, &QSslSocket::readyRead, socket,
                                               [this, socket] { received += socket->readAll(); });
@@ -252,6 +254,7 @@ public:
     }
 
     QByteArray greeting = "ICY 200 OK\r\n\r\n";
+    bool closeAfterGreeting = false; // ends the session once the greeting is sent
     QByteArray received;
     int sessions = 0;
 
@@ -291,6 +294,7 @@ private slots:
     void failedHandshake_data();
     void failedHandshake();
     void boundedArrivals();
+    void streamedArrivals();
     void ipv6Loopback_data();
     void ipv6Loopback();
     void icecastOverTls();
@@ -541,6 +545,116 @@ void TlsSocketTest::boundedArrivals()
     }
     QCOMPARE(received, server.greeting);
     QVERIFY(arrivals >= 6);
+}
+
+void TlsSocketTest::streamedArrivals()
+{
+    TlsServer server;
+    QVERIFY(server.use(m_leaf));
+    server.greeting = pattern(4 * 1024 * 1024 + 7);
+    server.closeAfterGreeting = true;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    auto sck = createComponent();
+    QVERIFY(sck);
+    Recorder recorder(sck.get());
+
+    // A stream that ends right after its data: every byte arrives, in order,
+    // before the end is reported, and each arrival carries a sizeable piece
+    // rather than one record's worth.
+    sck->ConnectEncrypted(QStringLiteral("127.0.0.1"), server.port(), {});
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.events.contains(QStringLiteral("close")), 20000);
+    QCOMPARE(recorder.received.size(), server.greeting.size());
+    QVERIFY(recorder.received == server.greeting);
+    QCOMPARE(recorder.events.first(), QStringLiteral("connect"));
+    QCOMPARE(recorder.events.last(), QStringLiteral("close"));
+    QCOMPARE(recorder.events.count(QStringLiteral("close")), 1);
+    QVERIFY(recorder.errors.isEmpty());
+    const qsizetype arrivals = recorder.counts.size();
+    QVERIFY2(arrivals > 0 && arrivals <= server.greeting.size() / (16 * 1024),
+             qPrintable(QStringLiteral("%1 arrivals").arg(arrivals)));
+    for (qint32 count : std::as_const(recorder.counts))
+        QVERIFY(count > 0 && count <= ReadChunkBytes);
+    QTest::qWait(200);
+    QCOMPARE(recorder.events.last(), QStringLiteral("close"));
+
+    // A listener that closes the connection at its first data hears nothing
+    // more of it, although more had been decrypted.
+    struct Closer final : SocketComponentListener
+    {
+        void Sck_Connect() override { events << QStringLiteral("connect"); }
+        void Sck_DataArrival(qint32) override
+        {
+            events << QStringLiteral("data");
+            sck->Close();
+        }
+        void Sck_Close() override { events << QStringLiteral("close"); }
+        void Sck_Error(qint16, const QString &, bool &) override
+        {
+            events << QStringLiteral("error");
+        }
+        void Sck_CertificateRejected(const QString &, quint16, const QString &,
+                                     const QByteArray &) override
+        {
+            events << QStringLiteral("certificate");
+        }
+        SocketComponent *sck = nullptr;
+        QStringList events;
+    } closer;
+    closer.sck = sck.get();
+    sck->setListener(&closer);
+    server.closeAfterGreeting = false;
+    sck->ConnectEncrypted(QStringLiteral("127.0.0.1"), server.port(), {});
+    const QStringList connectedThenData = {QStringLiteral("connect"), QStringLiteral("data")};
+    QTRY_COMPARE(closer.events, connectedThenData);
+    QTest::qWait(300);
+    QCOMPARE(closer.events, connectedThenData);
+
+    // A new connection made from within the data handler gets only its own
+    // data: nothing decrypted for the old one is announced for it.
+    TlsServer second;
+    QVERIFY(second.use(m_leaf));
+    second.greeting = "second station";
+    QVERIFY(second.listen(QHostAddress::LocalHost));
+    struct Switcher final : SocketComponentListener
+    {
+        void Sck_Connect() override { events << QStringLiteral("connect"); }
+        void Sck_DataArrival(qint32) override
+        {
+            events << QStringLiteral("data");
+            if (switched) {
+                received += sck->GetData();
+                return;
+            }
+            switched = true;
+            sck->ConnectEncrypted(QStringLiteral("127.0.0.1"), port, {});
+        }
+        void Sck_Close() override { events << QStringLiteral("close"); }
+        void Sck_Error(qint16, const QString &, bool &) override
+        {
+            events << QStringLiteral("error");
+        }
+        void Sck_CertificateRejected(const QString &, quint16, const QString &,
+                                     const QByteArray &) override
+        {
+            events << QStringLiteral("certificate");
+        }
+        SocketComponent *sck = nullptr;
+        quint16 port = 0;
+        bool switched = false;
+        QStringList events;
+        QByteArray received;
+    } switcher;
+    switcher.sck = sck.get();
+    switcher.port = second.port();
+    sck->setListener(&switcher);
+    sck->ConnectEncrypted(QStringLiteral("127.0.0.1"), server.port(), {});
+    QTRY_COMPARE(switcher.received, second.greeting);
+    QTest::qWait(200);
+    QCOMPARE(switcher.received, second.greeting);
+    const QStringList switchedOver = {QStringLiteral("connect"), QStringLiteral("data"),
+                                      QStringLiteral("connect"), QStringLiteral("data")};
+    QCOMPARE(switcher.events, switchedOver);
+    sck->Close();
 }
 
 void TlsSocketTest::ipv6Loopback_data()

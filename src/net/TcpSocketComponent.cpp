@@ -35,6 +35,15 @@ constexpr int ConnectTimeoutMs = 30000;
 // read buffer size; what lies beyond this size waits for the next arrival.
 constexpr qint64 ReadChunkBytes = 512 * 1024;
 
+// QSslSocket's read buffer size also limits how much ciphertext it takes from
+// the connection at a time, and for every such piece it allocates a
+// temporary buffer of that size, copies the piece into it and frees it. At
+// 512 KiB each of these buffers is handed back to the system when freed, so
+// every piece pays for fresh pages (page faults, zeroing) and cache misses;
+// 64 KiB stays within the heap and the cache, and a pass over it still
+// decrypts enough for an arrival to cost little next to its bytes.
+constexpr qint64 TlsReadBufferBytes = 64 * 1024;
+
 // Error numbers follow Winsock, which is what users and older documentation
 // of the program know.
 constexpr qint16 ErrorAccessDenied = 10013;
@@ -109,6 +118,7 @@ private:
     void fail(QTcpSocket *socket, QAbstractSocket::SocketError error);
 
     void post(Event event);
+    void queueArrival();
     void dispatch();
     void deliver(const Event &event);
     void deliverData();
@@ -127,10 +137,11 @@ private:
     quint16 m_port = 0;
     QByteArray m_trustedSha256; // the certificate the user accepted for this connection
     std::optional<Rejection> m_rejection;
-    bool m_established = false; // the connect event has been raised
-    quint64 m_connection = 0;   // changes whenever m_socket is replaced or dropped
-    bool m_ended = false;       // Sck_Close or Sck_Error was delivered
-    qint64 m_announced = 0;     // waiting bytes the listener has been told about
+    bool m_established = false;   // the connect event has been raised
+    quint64 m_connection = 0;     // changes whenever m_socket is replaced or dropped
+    bool m_ended = false;         // Sck_Close or Sck_Error was delivered
+    qint64 m_announced = 0;       // waiting bytes the listener has been told about
+    bool m_arrivalQueued = false; // an arrival waits for the next pass of the event loop
 
     // Events are delivered one at a time: an event raised while the listener
     // is still handling another (a modal box runs a nested event loop) waits
@@ -192,12 +203,16 @@ void TcpSocketComponent::open(QTcpSocket *socket, const QString &remoteHost, qui
     m_host = remoteHost;
     m_port = remotePort;
     m_socket->setProxy(QNetworkProxy::NoProxy);
-    m_socket->setReadBufferSize(ReadChunkBytes);
+    m_socket->setReadBufferSize(qobject_cast<QSslSocket *>(socket) ? TlsReadBufferBytes
+                                                                   : ReadChunkBytes);
     m_connectTimer = new QTimer(m_socket);
     m_connectTimer->setSingleShot(true);
 
-    QObject::connect(socket, &QTcpSocket::readyRead, socket,
-                     [this] { post({EventKind::DataArrival}); });
+    if (qobject_cast<QSslSocket *>(socket))
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this] { queueArrival(); });
+    else
+        QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                         [this] { post({EventKind::DataArrival}); });
     QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
                      [this, socket](QAbstractSocket::SocketError error) { fail(socket, error); });
     QObject::connect(m_connectTimer, &QTimer::timeout, socket, [this, socket] {
@@ -290,10 +305,39 @@ void TcpSocketComponent::Close()
     detach();
 }
 
+// QSslSocket signals readyRead for every 4 KiB record piece it decrypts, many
+// times within one pass over what the connection delivered. Each signal
+// becoming an arrival would make the listener take and write the stream in
+// 4 KiB pieces; instead one arrival follows once the pass is over and covers
+// everything decrypted in it.
+void TcpSocketComponent::queueArrival()
+{
+    if (m_arrivalQueued)
+        return;
+    m_arrivalQueued = true;
+    const quint64 connection = m_connection;
+    QMetaObject::invokeMethod(
+        &m_context,
+        [this, connection] {
+            if (!m_arrivalQueued || m_connection != connection)
+                return;
+            m_arrivalQueued = false;
+            post({EventKind::DataArrival});
+        },
+        Qt::QueuedConnection);
+}
+
 void TcpSocketComponent::post(Event event)
 {
-    if (event.kind == EventKind::DataArrival && !m_pending.empty() &&
-        m_pending.back().kind == EventKind::DataArrival)
+    const auto arrivalLast = [this] {
+        return !m_pending.empty() && m_pending.back().kind == EventKind::DataArrival;
+    };
+    // Data decrypted before the connection ended or failed is announced
+    // before that end.
+    if (event.kind != EventKind::DataArrival && std::exchange(m_arrivalQueued, false) &&
+        !arrivalLast())
+        m_pending.push_back({EventKind::DataArrival});
+    if (event.kind == EventKind::DataArrival && arrivalLast())
         return;
     m_pending.push_back(std::move(event));
     if (m_busy == 0)
@@ -382,6 +426,7 @@ void TcpSocketComponent::detach()
     m_pending.clear();
     m_ended = false;
     m_announced = 0;
+    m_arrivalQueued = false;
     m_trustedSha256.clear();
     m_rejection.reset();
     m_established = false;
