@@ -56,12 +56,18 @@ constexpr int IntegrityMaxBufferMiB = 256;
 
 std::string format(const char *pattern, ...)
 {
+    // Sized first: the longer paragraphs of the results file do not fit a
+    // fixed buffer.
     va_list args;
     va_start(args, pattern);
-    char buffer[1024];
-    std::vsnprintf(buffer, sizeof buffer, pattern, args);
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, pattern, args);
     va_end(args);
-    return buffer;
+    std::string text(std::size_t(std::max(length, 0)), '\0');
+    std::vsnprintf(text.data(), text.size() + 1, pattern, again);
+    va_end(again);
+    return text;
 }
 
 double median(std::vector<double> values)
