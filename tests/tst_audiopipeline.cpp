@@ -118,6 +118,8 @@ private slots:
     void initTestCase();
     void mp3PassesThroughByteForByte_data();
     void mp3PassesThroughByteForByte();
+    void repeatedTitleBlocks_data();
+    void repeatedTitleBlocks();
     void convertsToMp3_data();
     void convertsToMp3();
     void refusesWhatCannotBeConverted_data();
@@ -201,6 +203,67 @@ void TestAudioPipeline::mp3PassesThroughByteForByte()
     QCOMPARE(titles, sent);
     QCOMPARE(format.size(), 1);
     QCOMPARE(format.at(0), QVariantList({"MP3", false}));
+}
+
+void TestAudioPipeline::repeatedTitleBlocks_data()
+{
+    QTest::addColumn<QStringList>("blocks"); // the metadata after each interval
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<qsizetype>("arrivalBytes");
+
+    const QStringList a(5, QStringLiteral("StreamTitle='A';"));
+    const QStringList b(3, QStringLiteral("StreamTitle='B';StreamUrl='http://x/';"));
+    const QStringList back = a + b + a;
+    QTest::newRow("back to a title, whole arrivals")
+        << back << QStringList{"A", "B", "A"} << qsizetype(1 << 20);
+    QTest::newRow("back to a title, 1000-byte arrivals")
+        << back << QStringList{"A", "B", "A"} << qsizetype(1000);
+    QTest::newRow("byte by byte") << back << QStringList{"A", "B", "A"} << qsizetype(1);
+    // A block without a title, or the same title with another address, does
+    // not announce the title again.
+    QTest::newRow("same title, other block")
+        << QStringList{"StreamTitle='A';", "StreamUrl='http://y/';", "StreamTitle='A';",
+                       "StreamTitle='A';StreamUrl='http://z/';", "StreamTitle='C';"}
+        << QStringList{"A", "C"} << qsizetype(777);
+}
+
+// Stations repeat the current title block after every interval: the title is
+// announced once per change, and the audio stays byte for byte whatever the
+// arrivals.
+void TestAudioPipeline::repeatedTitleBlocks()
+{
+    QFETCH(QStringList, blocks);
+    QFETCH(QStringList, expected);
+    QFETCH(qsizetype, arrivalBytes);
+    const qint64 metaInt = m_mp3.size() / (blocks.size() + 1);
+
+    QByteArray stream;
+    for (qsizetype i = 0; i < blocks.size(); ++i) {
+        stream += m_mp3.mid(i * metaInt, metaInt);
+        QByteArray meta = blocks[i].toUtf8();
+        const int length = int((meta.size() + 15) / 16);
+        meta.resize(length * 16, '\0');
+        stream += char(length) + meta;
+    }
+    stream += m_mp3.mid(blocks.size() * metaInt, metaInt - 1);
+    const QByteArray audio = m_mp3.first(blocks.size() * metaInt + metaInt - 1);
+    QList<QByteArray> cut;
+    for (qsizetype pos = 0; pos < stream.size(); pos += arrivalBytes)
+        cut << stream.mid(pos, arrivalBytes);
+
+    QTemporaryDir folder;
+    AudioPipeline pipeline;
+    QStringList titles;
+    connect(&pipeline, &AudioPipeline::titleChanged, this,
+            [&titles](const QString &title) { titles << title; });
+    run(pipeline, folder.path(), {"audio/mpeg", "128", QString::number(metaInt)}, cut);
+
+    QCOMPARE(titles, expected);
+    QByteArray written;
+    for (const QString &file : bufferFiles(folder.path()))
+        written += readAll(file);
+    QCOMPARE(written.size(), audio.size());
+    QVERIFY(written == audio);
 }
 
 void TestAudioPipeline::convertsToMp3_data()

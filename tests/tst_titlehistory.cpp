@@ -47,6 +47,7 @@ private slots:
     void skipsRepeatsAndEmptyTitles();
     void keepsTheNewest();
     void damagedFile();
+    void otherWritersAndRemoval();
     void fileNames();
     void unwritableFolder();
 };
@@ -144,6 +145,39 @@ void TestTitleHistory::damagedFile()
     QCOMPARE(history.append("Fresh", at(61)), TitleHistory::Outcome::Added);
     QCOMPARE(contentsOf(history.filePath()), "2024-05-01T13:00:00Z\tAfter the junk\n"
                                              "2024-05-01T13:01:00Z\tFresh\n");
+}
+
+// An object kept for a session follows what others did to the file since its
+// last title: their titles, a removed file, the bound.
+void TestTitleHistory::otherWritersAndRemoval()
+{
+    using Outcome = TitleHistory::Outcome;
+    QTemporaryDir data;
+    TitleHistory session(data.path(), Station, 4);
+    TitleHistory other(data.path(), Station, 4);
+
+    QCOMPARE(session.append("X", at(0)), Outcome::Added);
+    QCOMPARE(other.append("Y", at(1)), Outcome::Added);
+    QCOMPARE(session.append("Y", at(2)), Outcome::Skipped); // the newest is the other's
+    QCOMPARE(session.append("X", at(3)), Outcome::Added);
+    QCOMPARE(titlesOf(session.entries()), QStringList({"X", "Y", "X"}));
+
+    QVERIFY(QFile::remove(session.filePath()));
+    QCOMPARE(session.append("X", at(4)), Outcome::Added);
+    QCOMPARE(contentsOf(session.filePath()), "2024-05-01T12:04:00Z\tX\n");
+
+    // Both keep the file within the bound, and the newest titles in order.
+    QStringList appended{"X"};
+    for (int i = 0; i < 30; ++i) {
+        appended.append(QStringLiteral("Song %1").arg(i));
+        TitleHistory &writer = i % 3 == 0 ? other : session;
+        QCOMPARE(writer.append(appended.constLast(), at(10 + i)), Outcome::Added);
+        QVERIFY(contentsOf(session.filePath()).count('\n') <= 4 + 1);
+        QCOMPARE(titlesOf(session.entries()),
+                 appended.mid(std::max<qsizetype>(appended.size() - 4, 0)));
+    }
+    QCOMPARE(session.append("Song 29", at(50)), Outcome::Skipped);
+    QCOMPARE(other.append("Song 29", at(50)), Outcome::Skipped);
 }
 
 void TestTitleHistory::fileNames()

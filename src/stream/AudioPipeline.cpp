@@ -82,6 +82,7 @@ void AudioPipeline::beginStream(const AudioStreamInfo &info)
         IcyMetadataDemuxer::metaIntFromHeader(info.metaInt.toLatin1()).value_or(0));
     m_sniffer = AudioFormatSniffer(info.contentType);
     m_held.clear();
+    m_lastBlock.clear();
     m_lastTitle.clear();
     m_mode = Mode::Sniffing;
 }
@@ -126,7 +127,7 @@ void AudioPipeline::feed(QByteArrayView data)
         return;
     // The hot path: plain MP3 of the stream being written goes to the file
     // straight from the arrival, without a copy.
-    if (m_mode == Mode::PassThrough && m_demuxer.passesThrough() && m_stream == m_writingStream) {
+    if (writingNow() && m_demuxer.passesThrough()) {
         writeRaw(data);
         return;
     }
@@ -134,10 +135,19 @@ void AudioPipeline::feed(QByteArrayView data)
     if (m_demuxer.passesThrough()) {
         audio = data.toByteArray();
     } else {
-        m_demuxer.feed(data, audio);
+        // The audio pieces between the title blocks are gathered into one
+        // buffer, whose room stays allocated while nobody else holds it,
+        // and written with one write.
+        m_demuxed.resize(0);
+        m_demuxer.feed(data, m_demuxed);
         takeTitles();
-        if (audio.isEmpty() || m_mode == Mode::Idle)
+        if (m_demuxed.isEmpty() || m_mode == Mode::Idle)
             return;
+        if (writingNow()) {
+            writeRaw(m_demuxed);
+            return;
+        }
+        audio = m_demuxed;
     }
     switch (m_mode) {
     case Mode::Sniffing:
@@ -182,6 +192,10 @@ void AudioPipeline::takeTitles()
 {
     const QList<IcyMetadataBlock> blocks = m_demuxer.takeBlocks();
     for (const IcyMetadataBlock &block : blocks) {
+        // Stations repeat the same block until the title changes.
+        if (block.bytes == m_lastBlock)
+            continue;
+        m_lastBlock = block.bytes;
         const StreamTitle title = StreamTitle::fromMetadata(block.bytes);
         if (!title.hasTitle || title.title == m_lastTitle)
             continue;
@@ -326,6 +340,7 @@ void AudioPipeline::stop()
     m_mode = Mode::Idle;
     discardAll();
     m_bufferFile.close();
+    m_demuxed = QByteArray();
     releaseBacklog();
 }
 

@@ -114,6 +114,8 @@ private:
         QByteArrayList pieces;
     };
 
+    // Plain MP3 of the connection whose audio the files take now.
+    bool writingNow() const { return m_mode == Mode::PassThrough && m_stream == m_writingStream; }
     void takeTitles();
     void accept(AudioFormatSniffer::Format format);
     void startConverter();
@@ -140,6 +142,10 @@ private:
     IcyMetadataDemuxer m_demuxer;
     AudioFormatSniffer m_sniffer;
     QByteArray m_held; // audio looked at by the sniffer, not written yet
+    // The audio of the last arrival with the title blocks taken out; kept
+    // so that its room is reused from one arrival to the next.
+    QByteArray m_demuxed;
+    QByteArray m_lastBlock; // the last metadata block, as sent
     QString m_lastTitle;
 
     // Connections are numbered; the files take the audio of one connection

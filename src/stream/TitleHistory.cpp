@@ -96,6 +96,17 @@ TitleHistory::Outcome TitleHistory::append(const QString &title, const QDateTime
     if (entry.title.isEmpty() || !entry.time.isValid())
         return Outcome::Skipped;
 
+    // Appending one line is the usual case. The file is written afresh when
+    // it holds damaged lines, or when it has grown a quarter beyond the bound
+    // (so that a full history is not rewritten for every title).
+    const qsizetype slack = std::max<qsizetype>(m_limit / 4, 1);
+    if (fileUnchanged()) {
+        if (m_known.newest == entry.title)
+            return Outcome::Skipped;
+        if (m_known.lines < m_limit + slack)
+            return appendLine(entry);
+    }
+
     Contents contents = read();
     if (!contents.entries.isEmpty() && contents.entries.constLast().title == entry.title)
         return Outcome::Skipped;
@@ -103,12 +114,12 @@ TitleHistory::Outcome TitleHistory::append(const QString &title, const QDateTime
     if (!QDir().mkpath(QFileInfo(m_filePath).absolutePath()))
         return fail(QStringLiteral("Cannot create the folder for %1").arg(m_filePath));
 
-    // Appending one line is the usual case. The file is written afresh when
-    // it holds damaged lines, or when it has grown a quarter beyond the bound
-    // (so that a full history is not rewritten for every title).
-    const qsizetype slack = std::max<qsizetype>(m_limit / 4, 1);
-    if (contents.clean && contents.entries.size() < m_limit + slack)
+    if (contents.clean && contents.entries.size() < m_limit + slack) {
+        m_known = {QFileInfo(m_filePath).size(), contents.entries.size(), QString()};
+        if (!contents.entries.isEmpty())
+            m_known.newest = contents.entries.constLast().title;
         return appendLine(entry);
+    }
     contents.entries.append(entry);
     return rewrite(contents.entries.mid(std::max<qsizetype>(contents.entries.size() - m_limit, 0)));
 }
@@ -162,13 +173,19 @@ TitleHistory::Outcome TitleHistory::appendLine(const PlayedTitle &entry)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return fail(file.errorString());
     const QByteArray line = lineFor(entry);
-    if (file.write(line) != line.size() || !file.flush())
+    if (file.write(line) != line.size() || !file.flush()) {
+        m_known = {};
         return fail(file.errorString());
+    }
+    m_known.fileSize = file.size();
+    m_known.lines += 1;
+    m_known.newest = entry.title;
     return Outcome::Added;
 }
 
 TitleHistory::Outcome TitleHistory::rewrite(const QList<PlayedTitle> &entries)
 {
+    m_known = {};
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
@@ -179,7 +196,19 @@ TitleHistory::Outcome TitleHistory::rewrite(const QList<PlayedTitle> &entries)
     }
     if (!file.commit())
         return fail(file.errorString());
+    m_known = {QFileInfo(m_filePath).size(), entries.size(),
+               entries.isEmpty() ? QString() : entries.constLast().title};
     return Outcome::Added;
+}
+
+// True when the file still has the size this object's last append() left it
+// at: what it knows of the file then stands.
+bool TitleHistory::fileUnchanged() const
+{
+    if (m_known.fileSize < 0)
+        return false;
+    const QFileInfo info(m_filePath);
+    return info.exists() && info.size() == m_known.fileSize;
 }
 
 TitleHistory::Outcome TitleHistory::fail(const QString &reason)

@@ -17,6 +17,12 @@ struct PlayedTitle
 // time in ISO 8601, a tab, the title in UTF-8. The file keeps the newest
 // titles only; lines that cannot be read (a damaged or cut file) are passed
 // over and dropped at the next rewrite.
+//
+// One object kept for a station's session reads the file at its first
+// append() only: afterwards it knows the newest title and the number of
+// lines, and appends without reading again as long as the file keeps the
+// size it left it at (anything else, another writer or a damaged file, is
+// read afresh).
 class TitleHistory final
 {
 public:
@@ -60,12 +66,22 @@ private:
         bool clean = true; // every line was read and the file ends with a line end
     };
 
+    // What append() last left in the file; fileSize < 0 while unknown.
+    struct Known
+    {
+        qint64 fileSize = -1;
+        qsizetype lines = 0;
+        QString newest;
+    };
+
     Contents read() const;
     Outcome rewrite(const QList<PlayedTitle> &entries);
     Outcome appendLine(const PlayedTitle &entry);
     Outcome fail(const QString &reason);
+    bool fileUnchanged() const;
 
     QString m_filePath;
     qsizetype m_limit;
     QString m_errorString;
+    Known m_known;
 };

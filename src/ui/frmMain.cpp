@@ -1004,6 +1004,7 @@ void frmMain::cmdStart_Click()
     m_pendingBytes = -1;
     m_conversionNote.clear();
     m_streamTitle.clear();
+    m_history.reset();
     m_tray->setTitle(QString());
     m_session->start(*parsed.address, m_bufferPath, m_prebufferKB);
 }
@@ -1128,11 +1129,12 @@ void frmMain::showStreamTitle(const QString &title, const QString &)
     lblWelcome->setToolTip(WidgetLook::plainToolTip(text));
     m_tray->notify(QStringLiteral("Now playing"), title);
 
-    TitleHistory history(TitleHistory::defaultDataFolder(), m_session->stationUrl());
-    if (history.append(title) == TitleHistory::Outcome::Failed)
-        qWarning("Played titles not kept: %s", qPrintable(history.errorString()));
+    if (!m_history)
+        m_history.emplace(TitleHistory::defaultDataFolder(), m_session->stationUrl());
+    if (m_history->append(title) == TitleHistory::Outcome::Failed)
+        qWarning("Played titles not kept: %s", qPrintable(m_history->errorString()));
     if (m_titles && m_titles->isVisible())
-        m_titles->setTitles(m_session->stationUrl(), history.entries());
+        m_titles->setTitles(m_session->stationUrl(), m_history->entries());
 }
 
 // The station's audio cannot be converted: the session ends as for a

@@ -8,10 +8,12 @@
 #include "platform/PlatformServices.h"
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
+#include "stream/TitleHistory.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -144,6 +146,8 @@ private:
     frmTitles *m_titles = nullptr;
     QString m_conversionNote; // " (AAC → MP3)" while a station is converted
     QString m_streamTitle;    // what the station plays now
+    // The played titles of the session's station, made at its first title.
+    std::optional<TitleHistory> m_history;
 
     QString m_radioPath;  // ends with '/'; empty while none is chosen
     QString m_bufferPath; // ends with '/'; empty while none is chosen
