@@ -45,6 +45,7 @@ class TitlesTest : public QObject
 private slots:
     void initTestCase();
     void titleShownListedAndCopied();
+    void titlesFasterThanShown();
     void unconvertibleAudioEndsTheSession();
     void convertedStationSaysSo();
 
@@ -104,6 +105,32 @@ void TitlesTest::titleShownListedAndCopied()
     station.send(m_mp3.mid(4 * 8192, 8192) + metadata("StreamTitle='" + title.toUtf8() + "';"));
     QTRY_COMPARE(shownToolTip(welcome), QStringLiteral("Now playing: ") + title);
     QVERIFY(welcome->text().startsWith(QStringLiteral("Now playing: Guns N' Roses")));
+}
+
+// A station whose titles come in a burst: every title is kept in the played
+// titles, and the window settles on the last one.
+void TitlesTest::titlesFasterThanShown()
+{
+    QByteArray burst;
+    for (int i = 0; i < 40; ++i)
+        burst += m_mp3.mid(i * 1000, 1000) +
+                 metadata("StreamTitle='Song " + QByteArray::number(i) + "';");
+    ScriptedStation station;
+    station.chunks = {header("audio/mpeg", "1000"), burst};
+    MainWindowSession session;
+    session.start(station.address());
+
+    auto *welcome = session.get<QLabel>("lblWelcome");
+    QTRY_COMPARE(welcome->text(), QStringLiteral("Now playing: Song 39"));
+    QCOMPARE(shownToolTip(welcome), QStringLiteral("Now playing: Song 39"));
+    QTRY_COMPARE(session.allBufferBytes(), m_mp3.left(40 * 1000));
+
+    QTest::keyClick(session.window.get(), Qt::Key_T, Qt::ControlModifier);
+    frmTitles *titles = session.window->titlesWindow();
+    QVERIFY(titles);
+    QCOMPARE(titles->lstTitles->count(), 40);
+    QVERIFY(titles->lstTitles->item(0)->text().endsWith(QStringLiteral("Song 39")));
+    QVERIFY(titles->lstTitles->item(39)->text().endsWith(QStringLiteral("Song 0")));
 }
 
 void TitlesTest::unconvertibleAudioEndsTheSession()

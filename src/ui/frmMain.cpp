@@ -164,6 +164,11 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     m_progressTimer->setInterval(ProgressIntervalMs);
     connect(m_progressTimer, &QTimer::timeout, this, &frmMain::showPendingProgress);
 
+    m_titleTimer = new QTimer(this);
+    m_titleTimer->setSingleShot(true);
+    m_titleTimer->setInterval(ProgressIntervalMs);
+    connect(m_titleTimer, &QTimer::timeout, this, &frmMain::showCurrentTitle);
+
     m_session = new StreamSession(
         SocketModule::create(m_services.componentFolder, &m_socketLoadError), this);
     connect(m_session, &StreamSession::headersRead, this, &frmMain::showStationHeaders);
@@ -1004,6 +1009,7 @@ void frmMain::cmdStart_Click()
     m_pendingBytes = -1;
     m_conversionNote.clear();
     m_streamTitle.clear();
+    m_titleTimer->stop();
     m_history.reset();
     m_tray->setTitle(QString());
     m_session->start(*parsed.address, m_bufferPath, m_prebufferKB);
@@ -1114,26 +1120,43 @@ void frmMain::showAudioFormat(const QString &codec, bool converted)
         converted ? QStringLiteral(" (") + codec + QStringLiteral(" \u2192 MP3)") : QString();
 }
 
+// Every title goes into the history; the window, the tray and the
+// notification show the current one at most every ProgressIntervalMs, as
+// the progress: a station's titles can come faster than anyone reads them.
 void frmMain::showStreamTitle(const QString &title, const QString &)
 {
     if (!m_session->isStreaming())
         return;
     m_streamTitle = title;
-    m_tray->setTitle(title);
-    updateTray();
-    if (title.isEmpty())
+    if (!title.isEmpty()) {
+        if (!m_history)
+            m_history.emplace(TitleHistory::defaultDataFolder(), m_session->stationUrl());
+        if (m_history->append(title) == TitleHistory::Outcome::Failed)
+            qWarning("Played titles not kept: %s", qPrintable(m_history->errorString()));
+    }
+    if (m_sinceTitleShown.isValid() && m_sinceTitleShown.elapsed() < ProgressIntervalMs) {
+        if (!m_titleTimer->isActive())
+            m_titleTimer->start();
         return;
-    const QString text = QStringLiteral("Now playing: ") + title;
+    }
+    showCurrentTitle();
+}
+
+void frmMain::showCurrentTitle()
+{
+    if (!m_session->isStreaming())
+        return;
+    m_sinceTitleShown.start();
+    m_tray->setTitle(m_streamTitle);
+    updateTray();
+    if (m_streamTitle.isEmpty())
+        return;
+    const QString text = QStringLiteral("Now playing: ") + m_streamTitle;
     lblWelcome->setText(
         lblWelcome->fontMetrics().elidedText(text, Qt::ElideRight, lblWelcome->width()));
     lblWelcome->setToolTip(WidgetLook::plainToolTip(text));
-    m_tray->notify(QStringLiteral("Now playing"), title);
-
-    if (!m_history)
-        m_history.emplace(TitleHistory::defaultDataFolder(), m_session->stationUrl());
-    if (m_history->append(title) == TitleHistory::Outcome::Failed)
-        qWarning("Played titles not kept: %s", qPrintable(m_history->errorString()));
-    if (m_titles && m_titles->isVisible())
+    m_tray->notify(QStringLiteral("Now playing"), m_streamTitle);
+    if (m_history && m_titles && m_titles->isVisible())
         m_titles->setTitles(m_session->stationUrl(), m_history->entries());
 }
 

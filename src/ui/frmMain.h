@@ -114,6 +114,7 @@ private:
     void sessionStopped(const SessionStop &stop);
     void showAudioFormat(const QString &codec, bool converted);
     void showStreamTitle(const QString &title, const QString &url);
+    void showCurrentTitle();
     void audioRefused(const QString &reason);
     void showTitles();
     void askToTrustCertificate(const QString &host, quint16 port, const QString &reasons,
@@ -164,6 +165,9 @@ private:
     QTimer *m_progressTimer = nullptr;
     qint64 m_pendingBytes = -1;
     qint64 m_pendingFileSize = 0;
+    // The same for the station's title (m_streamTitle).
+    QElapsedTimer m_sinceTitleShown;
+    QTimer *m_titleTimer = nullptr;
 
     QTimer *m_tmrMain = nullptr;
 
