@@ -93,6 +93,14 @@ struct GameHome
     }
 
     // Steam's own library in the home folder; returns the game's folder.
+    // GTA III in Steam's default library, as Steam installs it.
+    QString installSteamGta3(bool withMp3Folder)
+    {
+        return installSteamGame(GameInstallation::Gta3SteamAppId,
+                                QStringLiteral("Grand Theft Auto 3"), QStringLiteral("gta3.exe"),
+                                withMp3Folder);
+    }
+
     QString installSteamGame(int appId, const QString &installDir, const QString &exe,
                              bool withMp3Folder)
     {
@@ -153,9 +161,7 @@ private slots:
 void GameFoldersTest::oneSteamGameIsOfferedOnce()
 {
     GameHome h;
-    const QString game =
-        h.installSteamGame(GameInstallation::Gta3SteamAppId, QStringLiteral("Grand Theft Auto 3"),
-                           QStringLiteral("gta3.exe"), true);
+    const QString game = h.installSteamGta3(true);
     const QString mp3 = game + QStringLiteral("/mp3/");
     const QString report = mp3 + QStringLiteral("MP3Report.txt");
     const QString reports = h.services.location.dataFolder() + QStringLiteral("/tavrix/reports");
@@ -212,9 +218,7 @@ void GameFoldersTest::oneSteamGameIsOfferedOnce()
 void GameFoldersTest::severalGamesAreListed()
 {
     GameHome h;
-    const QString steamGame =
-        h.installSteamGame(GameInstallation::Gta3SteamAppId, QStringLiteral("Grand Theft Auto 3"),
-                           QStringLiteral("gta3.exe"), true);
+    const QString steamGame = h.installSteamGta3(true);
     const QString wineGame =
         h.installWineGame(QStringLiteral("Games/GTA Vice City"), QStringLiteral("gta-vc.exe"));
     const QString other = h.services.location.root() + QStringLiteral("/Elsewhere/mp3/");
@@ -280,9 +284,7 @@ void GameFoldersTest::missingMp3FolderIsOfferedAndCreated()
     // Through the picker: declined, the picker opens at the game's folder and
     // nothing is made; accepted, the folder is made and the picker opens in it.
     GameHome h;
-    const QString game =
-        h.installSteamGame(GameInstallation::Gta3SteamAppId, QStringLiteral("Grand Theft Auto 3"),
-                           QStringLiteral("gta3.exe"), false);
+    const QString game = h.installSteamGta3(false);
     const QString mp3 = game + QStringLiteral("/mp3/");
     Settings(h.services.location.configFile()).setDiscoveryAsked(true);
     frmMain window(h.platform());
@@ -305,9 +307,7 @@ void GameFoldersTest::missingMp3FolderIsOfferedAndCreated()
 void GameFoldersTest::reportThatCannotBeKeptIsNotRewritten()
 {
     GameHome h;
-    const QString game =
-        h.installSteamGame(GameInstallation::Gta3SteamAppId, QStringLiteral("Grand Theft Auto 3"),
-                           QStringLiteral("gta3.exe"), true);
+    const QString game = h.installSteamGta3(true);
     const QString mp3 = game + QStringLiteral("/mp3/");
     Settings(h.services.location.configFile()).setDiscoveryAsked(true);
     // The data folder cannot be made: a file stands in its place.
@@ -355,9 +355,7 @@ void GameFoldersTest::gameStartsTheWayItIsInstalled()
         h.installTool(tool);
     const QString game =
         kind == QStringLiteral("steam")
-            ? h.installSteamGame(GameInstallation::Gta3SteamAppId,
-                                 QStringLiteral("Grand Theft Auto 3"), QStringLiteral("gta3.exe"),
-                                 true)
+            ? h.installSteamGta3(true)
             : h.installWineGame(QStringLiteral("Games/GTA3"), QStringLiteral("gta3.exe"));
     const QString mp3 = game + QStringLiteral("/mp3/");
     const QString buffer = h.services.location.root() + QStringLiteral("/Buffer Files/");
@@ -467,9 +465,7 @@ void GameFoldersTest::usersMp3sGoToTheTrash()
 void GameFoldersTest::desktopDialogsOfferTheGames()
 {
     GameHome h;
-    const QString steamGame =
-        h.installSteamGame(GameInstallation::Gta3SteamAppId, QStringLiteral("Grand Theft Auto 3"),
-                           QStringLiteral("gta3.exe"), true);
+    const QString steamGame = h.installSteamGta3(true);
     const QString wineGame = h.installWineGame(QStringLiteral("Program Files/Rockstar Games/"
                                                               "Grand Theft Auto Vice City"),
                                                QStringLiteral("gta-vc.exe"));

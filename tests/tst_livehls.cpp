@@ -13,7 +13,6 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSignalSpy>
@@ -100,34 +99,13 @@ void LiveHlsTest::growingPlaylistToGameFolder()
     QTemporaryDir served;
     QTemporaryDir work;
     QVERIFY(served.isValid() && work.isValid());
-    QProcess ffmpeg;
-    ffmpeg.start(
-        QStringLiteral("ffmpeg"),
-        {"-hide_banner",
-         "-loglevel",
-         "error",
-         "-f",
-         "lavfi",
-         "-i",
-         QStringLiteral("sine=frequency=%1:sample_rate=44100:duration=%2").arg(ToneHz).arg(Seconds),
-         "-ac",
-         "2",
-         "-c:a",
-         "aac",
-         "-b:a",
-         "128k",
-         "-f",
-         "hls",
-         "-hls_time",
-         "2",
-         "-hls_list_size",
-         "0",
-         "-hls_segment_filename",
-         served.filePath("seg_%03d.ts"),
-         work.filePath("all.m3u8")});
-    QVERIFY(ffmpeg.waitForFinished(60000));
-    QVERIFY2(ffmpeg.exitCode() == 0, ffmpeg.readAllStandardError().constData());
-    const QList<Segment> segments = segmentsOf(readFile(work.filePath("all.m3u8")));
+    const QByteArray all = AudioSamples::tone(
+        work.path(), "all.m3u8",
+        {"-c:a", "aac", "-b:a", "128k", "-f", "hls", "-hls_time", "2", "-hls_list_size", "0",
+         "-hls_segment_filename", served.filePath("seg_%03d.ts")},
+        Seconds, 44100, 2, ToneHz);
+    QVERIFY(!all.isEmpty());
+    const QList<Segment> segments = segmentsOf(all);
     QVERIFY2(segments.size() >= 12, qPrintable(QString::number(segments.size())));
 
     LivePlaylist playlist(served.filePath("live.m3u8"), segments);

@@ -34,6 +34,23 @@ struct Rejection
     QByteArray sha256;
 };
 
+// Writes down the name of every event it hears; a test's listener that acts
+// on one event derives from it.
+struct EventNames : SocketComponentListener
+{
+    void Sck_Connect() override { events << QStringLiteral("connect"); }
+    void Sck_DataArrival(qint32) override { events << QStringLiteral("data"); }
+    void Sck_Close() override { events << QStringLiteral("close"); }
+    void Sck_Error(qint16, const QString &, bool &) override { events << QStringLiteral("error"); }
+    void Sck_CertificateRejected(const QString &, quint16, const QString &,
+                                 const QByteArray &) override
+    {
+        events << QStringLiteral("certificate");
+    }
+    SocketComponent *sck = nullptr;
+    QStringList events;
+};
+
 class Recorder final : public SocketComponentListener, public SocketErrorDisplay
 {
 public:
@@ -413,23 +430,14 @@ void TlsSocketTest::trustedFingerprint()
 
     // The rejection handler may close the component: nothing follows.
     recorder.clear();
-    struct Closer final : SocketComponentListener
+    struct Closer final : EventNames
     {
-        void Sck_Connect() override { events << QStringLiteral("connect"); }
-        void Sck_DataArrival(qint32) override { events << QStringLiteral("data"); }
-        void Sck_Close() override { events << QStringLiteral("close"); }
-        void Sck_Error(qint16, const QString &, bool &) override
+        void Sck_CertificateRejected(const QString &host, quint16 port, const QString &reasons,
+                                     const QByteArray &sha256) override
         {
-            events << QStringLiteral("error");
-        }
-        void Sck_CertificateRejected(const QString &, quint16, const QString &,
-                                     const QByteArray &) override
-        {
-            events << QStringLiteral("certificate");
+            EventNames::Sck_CertificateRejected(host, port, reasons, sha256);
             sck->Close();
         }
-        SocketComponent *sck = nullptr;
-        QStringList events;
     } closer;
     closer.sck = sck.get();
     sck->setListener(&closer);
@@ -579,26 +587,13 @@ void TlsSocketTest::streamedArrivals()
 
     // A listener that closes the connection at its first data hears nothing
     // more of it, although more had been decrypted.
-    struct Closer final : SocketComponentListener
+    struct Closer final : EventNames
     {
-        void Sck_Connect() override { events << QStringLiteral("connect"); }
-        void Sck_DataArrival(qint32) override
+        void Sck_DataArrival(qint32 bytes) override
         {
-            events << QStringLiteral("data");
+            EventNames::Sck_DataArrival(bytes);
             sck->Close();
         }
-        void Sck_Close() override { events << QStringLiteral("close"); }
-        void Sck_Error(qint16, const QString &, bool &) override
-        {
-            events << QStringLiteral("error");
-        }
-        void Sck_CertificateRejected(const QString &, quint16, const QString &,
-                                     const QByteArray &) override
-        {
-            events << QStringLiteral("certificate");
-        }
-        SocketComponent *sck = nullptr;
-        QStringList events;
     } closer;
     closer.sck = sck.get();
     sck->setListener(&closer);
@@ -615,12 +610,11 @@ void TlsSocketTest::streamedArrivals()
     QVERIFY(second.use(m_leaf));
     second.greeting = "second station";
     QVERIFY(second.listen(QHostAddress::LocalHost));
-    struct Switcher final : SocketComponentListener
+    struct Switcher final : EventNames
     {
-        void Sck_Connect() override { events << QStringLiteral("connect"); }
-        void Sck_DataArrival(qint32) override
+        void Sck_DataArrival(qint32 bytes) override
         {
-            events << QStringLiteral("data");
+            EventNames::Sck_DataArrival(bytes);
             if (switched) {
                 received += sck->GetData();
                 return;
@@ -628,20 +622,8 @@ void TlsSocketTest::streamedArrivals()
             switched = true;
             sck->ConnectEncrypted(QStringLiteral("127.0.0.1"), port, {});
         }
-        void Sck_Close() override { events << QStringLiteral("close"); }
-        void Sck_Error(qint16, const QString &, bool &) override
-        {
-            events << QStringLiteral("error");
-        }
-        void Sck_CertificateRejected(const QString &, quint16, const QString &,
-                                     const QByteArray &) override
-        {
-            events << QStringLiteral("certificate");
-        }
-        SocketComponent *sck = nullptr;
         quint16 port = 0;
         bool switched = false;
-        QStringList events;
         QByteArray received;
     } switcher;
     switcher.sck = sck.get();

@@ -20,6 +20,19 @@ bool startsWithNoCase(const QString &text, QLatin1String prefix)
     return text.startsWith(prefix, Qt::CaseInsensitive);
 }
 
+// The length of the authority (user, host and port) at the start of an
+// address without its scheme: up to the first '/', '?' or '#'.
+qsizetype authorityLength(QStringView rest)
+{
+    qsizetype end = rest.size();
+    for (const QChar mark : {u'/', u'?', u'#'}) {
+        const qsizetype at = rest.indexOf(mark);
+        if (at >= 0 && at < end)
+            end = at;
+    }
+    return end;
+}
+
 bool isDigits(QStringView text)
 {
     if (text.isEmpty() || text.size() > MaxPortDigits)
@@ -73,12 +86,7 @@ std::optional<StationAddress> parseUrlForm(const QString &trimmed)
     else if (startsWithNoCase(trimmed, HttpPrefix))
         rest.remove(0, HttpPrefix.size());
 
-    qsizetype authorityEnd = rest.size();
-    for (const QChar end : {u'/', u'?', u'#'}) {
-        const qsizetype at = rest.indexOf(end);
-        if (at >= 0 && at < authorityEnd)
-            authorityEnd = at;
-    }
+    const qsizetype authorityEnd = authorityLength(rest);
     const QString authority = rest.left(authorityEnd);
     const qsizetype at = authority.lastIndexOf(u'@');
     if (!isHostAndPort(QStringView(authority).sliced(at + 1)))
@@ -112,13 +120,7 @@ bool namesAHost(const StationAddress &address, const QString &url)
     if (address.host.contains(u'.') || address.host.contains(u':') ||
         address.host == QLatin1String("localhost"))
         return true;
-    qsizetype authorityEnd = url.size();
-    for (const QChar end : {u'/', u'?', u'#'}) {
-        const qsizetype at = url.indexOf(end);
-        if (at >= 0 && at < authorityEnd)
-            authorityEnd = at;
-    }
-    const QString authority = url.left(authorityEnd);
+    const QString authority = url.left(authorityLength(url));
     return authority.mid(authority.lastIndexOf(u'@') + 1).contains(u':');
 }
 
