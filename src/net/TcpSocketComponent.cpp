@@ -203,12 +203,12 @@ void TcpSocketComponent::open(QTcpSocket *socket, const QString &remoteHost, qui
     m_host = remoteHost;
     m_port = remotePort;
     m_socket->setProxy(QNetworkProxy::NoProxy);
-    m_socket->setReadBufferSize(qobject_cast<QSslSocket *>(socket) ? TlsReadBufferBytes
-                                                                   : ReadChunkBytes);
+    const bool tls = qobject_cast<QSslSocket *>(socket) != nullptr;
+    m_socket->setReadBufferSize(tls ? TlsReadBufferBytes : ReadChunkBytes);
     m_connectTimer = new QTimer(m_socket);
     m_connectTimer->setSingleShot(true);
 
-    if (qobject_cast<QSslSocket *>(socket))
+    if (tls)
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this] { queueArrival(); });
     else
         QObject::connect(socket, &QTcpSocket::readyRead, socket,

@@ -35,11 +35,8 @@ QString metadataTitle(const AVStream *stream)
 {
     const AVDictionaryEntry *title = av_dict_get(stream->metadata, "title", nullptr, 0);
     const AVDictionaryEntry *artist = av_dict_get(stream->metadata, "artist", nullptr, 0);
-    const QString t = title ? QString::fromUtf8(title->value).trimmed() : QString();
-    const QString a = artist ? QString::fromUtf8(artist->value).trimmed() : QString();
-    if (!a.isEmpty() && !t.isEmpty())
-        return a + QStringLiteral(" - ") + t;
-    return t.isEmpty() ? a : t;
+    return Id3TextFrames::songTitle(artist ? QString::fromUtf8(artist->value).trimmed() : QString(),
+                                    title ? QString::fromUtf8(title->value).trimmed() : QString());
 }
 
 qint64 variantBitrate(const AVProgram *program)

@@ -299,8 +299,11 @@ QString Id3TextFrames::userText(const QString &description) const
 
 QString Id3TextFrames::songTitle() const
 {
-    const QString artist = text("TPE1");
-    const QString title = text("TIT2");
+    return songTitle(text("TPE1"), text("TIT2"));
+}
+
+QString Id3TextFrames::songTitle(const QString &artist, const QString &title)
+{
     if (!artist.isEmpty() && !title.isEmpty())
         return artist + QStringLiteral(" - ") + title;
     return title.isEmpty() ? artist : title;

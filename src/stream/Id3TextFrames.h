@@ -32,8 +32,10 @@ public:
     QString text(QByteArrayView frameId) const;
     // The value of the TXXX frame with this description (case as sent).
     QString userText(const QString &description) const;
-    // "Artist - Title" with both, else whichever there is; empty with none.
+    // "Artist - Title" of TPE1 and TIT2 with both, else whichever there is;
+    // empty with none.
     QString songTitle() const;
+    static QString songTitle(const QString &artist, const QString &title);
     // How many text frames were read.
     qsizetype size() const { return m_texts.size() + m_userTexts.size(); }
 

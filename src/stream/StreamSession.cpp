@@ -417,7 +417,6 @@ void StreamSession::resumeReading()
 // with. The read buffer bounds them.
 void StreamSession::takeHeldBack()
 {
-    m_readPaused = false;
     for (QByteArray data = m_sck->GetData(); !data.isEmpty() && !m_attemptOver;
          data = m_sck->GetData())
         feedAudio(data);
