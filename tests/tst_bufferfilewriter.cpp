@@ -26,6 +26,7 @@ private slots:
     void fileNames_data();
     void fileNames();
     void finishesOncePastTheLimit();
+    void gatheredPieces();
     void kilobyteLimits_data();
     void kilobyteLimits();
     void counterGoesPastThreeDigits();
@@ -107,6 +108,58 @@ void BufferFileWriterTest::finishesOncePastTheLimit()
     QVERIFY(writer.openFirst(folder));
     QVERIFY(writer.append(large, 1024 * 1024));
     QCOMPARE(contents(first), large);
+    QCOMPARE(writer.counter(), 2u);
+}
+
+// Pieces are written as one arrival: in order, whole in the current file
+// however many there are and however they fall on the writer's own pieces,
+// with the limit looked at after the last.
+void BufferFileWriterTest::gatheredPieces()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.path() + u'/';
+
+    QByteArray large(300 * 1024 + 5, Qt::Uninitialized);
+    for (qsizetype i = 0; i < large.size(); ++i)
+        large[i] = char((i * 7 + i / 1021) & 0xff);
+    QByteArrayList small;
+    for (int i = 0; i < 200; ++i)
+        small.append(QByteArray::number(i % 10).repeated(3));
+
+    QList<QByteArrayView> pieces;
+    QByteArray expected = "odd";
+    pieces.append(QByteArrayView());
+    for (const QByteArray &piece : std::as_const(small)) {
+        pieces.append(piece);
+        expected += piece;
+    }
+    pieces.append(large);
+    pieces.append(QByteArrayView());
+    const QByteArray part = large.first(64 * 1024 - 1);
+    pieces.append(part);
+    expected += large + part;
+    for (const QByteArray &piece : std::as_const(small)) {
+        pieces.append(piece);
+        expected += piece;
+    }
+
+    BufferFileWriter writer;
+    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.append("odd", 1 << 20));
+    QVERIFY(writer.append(pieces, 1 << 20));
+    QCOMPARE(writer.counter(), 0u);
+    QCOMPARE(writer.bytes(), expected.size());
+    QCOMPARE(contents(folder + QStringLiteral("000_strm.mp3")), expected);
+
+    // Past the limit only after the whole list, which stays in one file.
+    QVERIFY(writer.append(QList<QByteArrayView>{"abc", "", "def"}, expected.size() + 4));
+    QCOMPARE(writer.counter(), 1u);
+    QCOMPARE(contents(folder + QStringLiteral("000_strm.mp3")), expected + "abcdef");
+    QVERIFY(writer.append(QList<QByteArrayView>{"", ""}, 0));
+    QCOMPARE(writer.counter(), 1u);
+    QVERIFY(writer.append(QList<QByteArrayView>{"g", "h"}, 1));
+    QCOMPARE(contents(folder + QStringLiteral("001_strm.mp3")), QByteArray("gh"));
     QCOMPARE(writer.counter(), 2u);
 }
 
@@ -256,8 +309,22 @@ void BufferFileWriterTest::fullDisk()
     QVERIFY2(writer.errorString().contains(QStringLiteral("No space left on device")),
              qPrintable(writer.errorString()));
     QVERIFY(!writer.append("more", 1 << 20));
+    QVERIFY(writer.errorString().contains(QStringLiteral("no buffer file is open")));
 
-    QCOMPARE(contents(folder + QStringLiteral("000_strm.mp3")), QByteArrayLiteral("first file"));
+    // Gathered pieces fail the same way, telling the whole arrival's size.
+    const QString alsoFull =
+        folder + BufferFileWriter::fileNameFor(writer.counter() + 1); // numbering goes on
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), alsoFull));
+    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.append("again", 4));
+    QCOMPARE(writer.fileName(), alsoFull);
+    QVERIFY(!writer.append(QList<QByteArrayView>{"abc", "defg"}, 1 << 20));
+    QVERIFY2(writer.errorString().contains(QStringLiteral("No space left on device")),
+             qPrintable(writer.errorString()));
+    QVERIFY2(writer.errorString().contains(QStringLiteral("0 of 7 bytes")),
+             qPrintable(writer.errorString()));
+
+    QCOMPARE(contents(folder + QStringLiteral("000_strm.mp3")), QByteArrayLiteral("again"));
     QCOMPARE(contents(folder + QStringLiteral("001_strm.mp3")), QByteArrayLiteral("second file"));
 }
 

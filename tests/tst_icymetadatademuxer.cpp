@@ -98,6 +98,7 @@ private slots:
     void everyCut();
     void largestBlock();
     void streamCutInsideMetadata();
+    void audioRunsPointIntoTheArrival();
     void passThrough();
     void metaIntFromHeader_data();
     void metaIntFromHeader();
@@ -199,6 +200,35 @@ void TestIcyMetadataDemuxer::streamCutInsideMetadata()
 
 // Without an interval every byte is audio, including bytes that would frame
 // metadata.
+// The audio runs are the arrival's own bytes, not copies: the files are
+// written from them directly.
+void TestIcyMetadataDemuxer::audioRunsPointIntoTheArrival()
+{
+    const FramedStream stream = frame(100, ThreeTitles + ThreeTitles, 50);
+    for (const qint64 metaInt : {qint64(100), qint64(0)}) {
+        IcyMetadataDemuxer demuxer(metaInt);
+        QByteArray audio;
+        qsizetype runCount = 0;
+        for (qsizetype pos = 0; pos < stream.bytes.size(); pos += 333) {
+            const QByteArrayView arrival =
+                QByteArrayView(stream.bytes)
+                    .sliced(pos)
+                    .first(std::min<qsizetype>(333, stream.bytes.size() - pos));
+            QList<QByteArrayView> runs;
+            demuxer.feed(arrival, runs);
+            for (const QByteArrayView run : runs) {
+                QVERIFY(!run.isEmpty());
+                QVERIFY(run.data() >= arrival.data());
+                QVERIFY(run.data() + run.size() <= arrival.data() + arrival.size());
+                audio += run;
+            }
+            runCount += runs.size();
+        }
+        QCOMPARE(audio, metaInt > 0 ? stream.audio : stream.bytes);
+        QVERIFY(runCount >= (metaInt > 0 ? 6 : 1));
+    }
+}
+
 void TestIcyMetadataDemuxer::passThrough()
 {
     const FramedStream stream = frame(16, ThreeTitles, 10);

@@ -135,19 +135,20 @@ void AudioPipeline::feed(QByteArrayView data)
     if (m_demuxer.passesThrough()) {
         audio = data.toByteArray();
     } else {
-        // The audio pieces between the title blocks are gathered into one
-        // buffer, whose room stays allocated while nobody else holds it,
-        // and written with one write.
-        m_demuxed.resize(0);
-        m_demuxer.feed(data, m_demuxed);
+        // The audio runs between the title blocks stay where they arrived:
+        // the demuxer points at them, and the file gets them in gathered
+        // writes without a copy. The list keeps its room between arrivals.
+        m_audioRuns.resize(0);
+        m_demuxer.feed(data, m_audioRuns);
         takeTitles();
-        if (m_demuxed.isEmpty() || m_mode == Mode::Idle)
+        if (m_audioRuns.isEmpty() || m_mode == Mode::Idle)
             return;
         if (writingNow()) {
-            writeRaw(m_demuxed);
+            writeRaw(m_audioRuns);
             return;
         }
-        audio = m_demuxed;
+        for (const QByteArrayView run : std::as_const(m_audioRuns))
+            audio.append(run);
     }
     switch (m_mode) {
     case Mode::Sniffing:
@@ -340,7 +341,7 @@ void AudioPipeline::stop()
     m_mode = Mode::Idle;
     discardAll();
     m_bufferFile.close();
-    m_demuxed = QByteArray();
+    m_audioRuns = QList<QByteArrayView>();
     releaseBacklog();
 }
 
@@ -411,17 +412,20 @@ void AudioPipeline::writeNow(const Output &out)
     written(before + total, counter);
 }
 
-void AudioPipeline::writeRaw(QByteArrayView bytes)
+void AudioPipeline::writeRaw(std::span<const QByteArrayView> runs)
 {
-    if (bytes.isEmpty() || !ensureFile())
+    qint64 total = 0;
+    for (const QByteArrayView run : runs)
+        total += run.size();
+    if (total == 0 || !ensureFile())
         return;
     const qint64 before = m_bufferFile.bytes();
     const quint32 counter = m_bufferFile.counter();
-    if (!m_bufferFile.append(bytes, m_fileSizeBytes)) {
+    if (!m_bufferFile.append(runs, m_fileSizeBytes)) {
         failed();
         return;
     }
-    written(before + bytes.size(), counter);
+    written(before + total, counter);
 }
 
 // What the current file holds with this write; a file just finished is shown

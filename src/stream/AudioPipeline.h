@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <map>
 #include <memory>
+#include <span>
 
 class HlsTranscoder;
 class TranscodingWorker;
@@ -123,7 +124,8 @@ private:
     void refuse(int stream, const QString &what, const QString &detail = {});
     void output(int stream, Output out);
     void writeNow(const Output &out);
-    void writeRaw(QByteArrayView bytes);
+    void writeRaw(QByteArrayView bytes) { writeRaw(std::span(&bytes, 1)); }
+    void writeRaw(std::span<const QByteArrayView> runs);
     void written(qint64 filled, quint32 counterBefore);
     bool ensureFile();
     void endOf(int stream);
@@ -142,9 +144,9 @@ private:
     IcyMetadataDemuxer m_demuxer;
     AudioFormatSniffer m_sniffer;
     QByteArray m_held; // audio looked at by the sniffer, not written yet
-    // The audio of the last arrival with the title blocks taken out; kept
-    // so that its room is reused from one arrival to the next.
-    QByteArray m_demuxed;
+    // The audio runs of the last arrival, between its title blocks; kept so
+    // that the list's room is reused from one arrival to the next.
+    QList<QByteArrayView> m_audioRuns;
     QByteArray m_lastBlock; // the last metadata block, as sent
     QString m_lastTitle;
 

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QFile>
 #include <QString>
+#include <span>
 
 // Writes the stream into numbered buffer files in the buffer folder:
 // "000_strm.mp3" first in every session, then the counter (never reset while
@@ -25,6 +26,11 @@ public:
     // cannot be written or created; the files written so far stay as they are.
     bool append(QByteArrayView data, qint64 limitBytes);
 
+    // Appends `pieces` one after the other as one write would: all of them
+    // go to the current file, gathered into the same system writes, and the
+    // limit is looked at after the last one.
+    bool append(std::span<const QByteArrayView> pieces, qint64 limitBytes);
+
     // Finishes the current file where it is and opens the next number, so
     // that what has been written can be handed off now. Returns false as
     // append() does.
@@ -42,6 +48,7 @@ public:
     QString errorString() const { return m_error; }
 
 private:
+    qint64 writePieces(std::span<const QByteArrayView> pieces, QString &reason);
     bool createAndOpen(const QString &path);
 
     QString m_folder;

@@ -22,15 +22,13 @@ std::optional<qint64> IcyMetadataDemuxer::metaIntFromHeader(QByteArrayView value
     return metaInt;
 }
 
-void IcyMetadataDemuxer::feed(QByteArrayView data, QByteArray &audio)
+void IcyMetadataDemuxer::feed(QByteArrayView data, QList<QByteArrayView> &audio)
 {
     if (passesThrough()) {
-        audio.append(data);
+        if (!data.isEmpty())
+            audio.append(data);
         return;
     }
-    // The audio is never more than the data: one reservation covers the
-    // runs appended below.
-    audio.reserve(audio.size() + data.size());
     while (!data.isEmpty()) {
         switch (m_stage) {
         case Stage::Audio: {
@@ -68,6 +66,16 @@ void IcyMetadataDemuxer::feed(QByteArrayView data, QByteArray &audio)
         }
         }
     }
+}
+
+void IcyMetadataDemuxer::feed(QByteArrayView data, QByteArray &audio)
+{
+    QList<QByteArrayView> runs;
+    feed(data, runs);
+    // The audio is never more than the data: one reservation covers the runs.
+    audio.reserve(audio.size() + data.size());
+    for (const QByteArrayView run : runs)
+        audio.append(run);
 }
 
 QList<IcyMetadataBlock> IcyMetadataDemuxer::takeBlocks()

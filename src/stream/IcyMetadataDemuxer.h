@@ -39,9 +39,13 @@ public:
     // bytes directly instead of calling feed().
     bool passesThrough() const { return m_metaInt <= 0; }
 
-    // Appends the audio bytes among `data` to `audio`; complete metadata
-    // blocks are kept for takeBlocks(). Bytes of a block not yet complete are
-    // held back until the rest arrives.
+    // Appends the audio runs among `data` to `audio` as views into `data`
+    // itself, in order and without copying a byte: they are valid as long as
+    // `data` is. Complete metadata blocks are kept for takeBlocks(); bytes of
+    // a block not yet complete are held back until the rest arrives.
+    void feed(QByteArrayView data, QList<QByteArrayView> &audio);
+
+    // The same, with the audio runs appended to `audio` as one copy.
     void feed(QByteArrayView data, QByteArray &audio);
 
     // The non-empty metadata blocks completed since the last call, oldest

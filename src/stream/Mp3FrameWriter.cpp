@@ -9,15 +9,18 @@ Mp3FrameWriter::Mp3FrameWriter(BufferFileWriter &files)
 
 bool Mp3FrameWriter::append(const QByteArrayList &frames, qint64 limitBytes)
 {
-    QByteArray piece;
+    QList<QByteArrayView> piece;
+    qint64 pieceBytes = 0;
     for (const QByteArray &frame : frames) {
-        piece += frame;
+        piece.append(frame);
+        pieceBytes += frame.size();
         // This frame finishes the file: the piece ends with it, and the
         // writer starts the next file after it.
-        if (m_files.bytes() + piece.size() > limitBytes) {
+        if (m_files.bytes() + pieceBytes > limitBytes) {
             if (!m_files.append(piece, limitBytes))
                 return false;
             piece.clear();
+            pieceBytes = 0;
         }
     }
     return piece.isEmpty() || m_files.append(piece, limitBytes);

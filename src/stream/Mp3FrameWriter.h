@@ -8,7 +8,7 @@ class BufferFileWriter;
 // Writes converted MP3 frames into the buffer files so that every file ends
 // on a frame boundary: the frame that takes a file past the size limit is the
 // last one in it, and the size counts the MP3 bytes written. Consecutive
-// frames go to the file in one write.
+// frames go to the file together, gathered into the same writes.
 class Mp3FrameWriter final
 {
 public:
