@@ -46,6 +46,7 @@ private slots:
     void roundTrip();
     void skipsRepeatsAndEmptyTitles();
     void keepsTheNewest();
+    void severalAtOnce();
     void damagedFile();
     void otherWritersAndRemoval();
     void fileNames();
@@ -109,6 +110,41 @@ void TestTitleHistory::keepsTheNewest()
         QCOMPARE(titlesOf(history.entries()), appended.mid(std::max(0, i + 1 - 8)));
     }
     QCOMPARE(history.entries().constLast().time, at(49));
+}
+
+// Titles added together are kept as if added one by one: repeats and empty
+// ones skipped, the bound held, the newest kept.
+void TestTitleHistory::severalAtOnce()
+{
+    using Outcome = TitleHistory::Outcome;
+    QTemporaryDir data;
+    TitleHistory history(data.path(), Station, 8);
+    QCOMPARE(history.append("A", at(0)), Outcome::Added);
+    QCOMPARE(
+        history.append(
+            {{at(1), "A"}, {at(2), " "}, {at(3), "B"}, {at(4), "B\n"}, {at(5), "C"}, {at(6), "A"}}),
+        Outcome::Added);
+    QCOMPARE(titlesOf(history.entries()), QStringList({"A", "B", "C", "A"}));
+    QCOMPARE(history.entries().at(1).time, at(3));
+    QCOMPARE(history.append({{at(7), "A"}, {at(8), ""}}), Outcome::Skipped);
+    QCOMPARE(history.append(QList<PlayedTitle>()), Outcome::Skipped);
+
+    // A batch larger than the bound leaves the newest titles only.
+    QList<PlayedTitle> batch;
+    QStringList titles;
+    for (int i = 0; i < 20; ++i) {
+        batch.append({at(10 + i), QStringLiteral("Song %1").arg(i)});
+        titles.append(batch.constLast().title);
+    }
+    QCOMPARE(history.append(batch), Outcome::Added);
+    QCOMPARE(titlesOf(history.entries()), titles.mid(12));
+
+    // Another object reads the same, and a batch starting with the newest
+    // title it finds in the file skips that one.
+    TitleHistory again(data.path(), Station, 8);
+    QCOMPARE(again.append({{at(40), "Song 19"}, {at(41), "Song 20"}}), Outcome::Added);
+    QCOMPARE(titlesOf(again.entries()), titles.mid(13) + QStringList({"Song 20"}));
+    QCOMPARE(again.entries().constLast().time, at(41));
 }
 
 // Lines that cannot be read are passed over; the next title rewrites the file

@@ -7,6 +7,9 @@
 #include "AudioSamples.h"
 #include "MainWindowSession.h"
 #include "ScriptedStation.h"
+#include "stream/AudioPipeline.h"
+#include "stream/StreamSession.h"
+#include "stream/TitleHistory.h"
 #include "ui/TrayIcon.h"
 #include "ui/frmTitles.h"
 
@@ -131,6 +134,29 @@ void TitlesTest::titlesFasterThanShown()
     QCOMPARE(titles->lstTitles->count(), 40);
     QVERIFY(titles->lstTitles->item(0)->text().endsWith(QStringLiteral("Song 39")));
     QVERIFY(titles->lstTitles->item(39)->text().endsWith(QStringLiteral("Song 0")));
+
+    // Titles that came after the window last showed one still reach the
+    // history when the user cancels before the next showing.
+    auto *pipeline = session.window->findChild<AudioPipeline *>();
+    QVERIFY(pipeline);
+    connect(pipeline, &AudioPipeline::titleChanged, this, [&](const QString &title) {
+        if (title == QStringLiteral("Song 59"))
+            QMetaObject::invokeMethod(
+                this, [&] { session.clickStart(); }, Qt::QueuedConnection);
+    });
+    burst.clear();
+    for (int i = 40; i < 60; ++i)
+        burst += m_mp3.mid((i - 40) * 1000, 1000) +
+                 metadata("StreamTitle='Song " + QByteArray::number(i) + "';");
+    station.send(burst);
+    QTRY_COMPARE(session.get<QPushButton>("cmdStart")->text(), QStringLiteral("Start Buffering"));
+    QVERIFY(!welcome->text().contains(QStringLiteral("Song 59")));
+    const QList<PlayedTitle> kept =
+        TitleHistory(TitleHistory::defaultDataFolder(),
+                     session.window->findChild<StreamSession *>()->stationUrl())
+            .entries();
+    QCOMPARE(kept.size(), 60);
+    QCOMPARE(kept.constLast().title, QStringLiteral("Song 59"));
 }
 
 void TitlesTest::unconvertibleAudioEndsTheSession()

@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -92,35 +93,52 @@ QString TitleHistory::fileNameFor(const QString &stationAddress)
 
 TitleHistory::Outcome TitleHistory::append(const QString &title, const QDateTime &time)
 {
-    const PlayedTitle entry{time.toUTC(), plainTitle(title)};
-    if (entry.title.isEmpty() || !entry.time.isValid())
+    return append(QList<PlayedTitle>{{time, title}});
+}
+
+TitleHistory::Outcome TitleHistory::append(const QList<PlayedTitle> &titles)
+{
+    QList<PlayedTitle> added;
+    for (const PlayedTitle &title : titles) {
+        PlayedTitle entry{title.time.toUTC(), plainTitle(title.title)};
+        if (entry.title.isEmpty() || !entry.time.isValid() ||
+            (!added.isEmpty() && added.constLast().title == entry.title))
+            continue;
+        added.append(std::move(entry));
+    }
+    if (added.isEmpty())
         return Outcome::Skipped;
 
-    // Appending one line is the usual case. The file is written afresh when
-    // it holds damaged lines, or when it has grown a quarter beyond the bound
+    // Appending lines is the usual case. The file is written afresh when it
+    // holds damaged lines, or when it would grow a quarter beyond the bound
     // (so that a full history is not rewritten for every title).
     const qsizetype slack = std::max<qsizetype>(m_limit / 4, 1);
     if (fileUnchanged()) {
-        if (m_known.newest == entry.title)
+        if (m_known.newest == added.constFirst().title)
+            added.removeFirst();
+        if (added.isEmpty())
             return Outcome::Skipped;
-        if (m_known.lines < m_limit + slack)
-            return appendLine(entry);
+        if (m_known.lines + added.size() <= m_limit + slack)
+            return appendLines(added);
     }
 
     Contents contents = read();
-    if (!contents.entries.isEmpty() && contents.entries.constLast().title == entry.title)
+    if (!contents.entries.isEmpty() &&
+        contents.entries.constLast().title == added.constFirst().title)
+        added.removeFirst();
+    if (added.isEmpty())
         return Outcome::Skipped;
 
     if (!QDir().mkpath(QFileInfo(m_filePath).absolutePath()))
         return fail(QStringLiteral("Cannot create the folder for %1").arg(m_filePath));
 
-    if (contents.clean && contents.entries.size() < m_limit + slack) {
+    if (contents.clean && contents.entries.size() + added.size() <= m_limit + slack) {
         m_known = {QFileInfo(m_filePath).size(), contents.entries.size(), QString()};
         if (!contents.entries.isEmpty())
             m_known.newest = contents.entries.constLast().title;
-        return appendLine(entry);
+        return appendLines(added);
     }
-    contents.entries.append(entry);
+    contents.entries += added;
     return rewrite(contents.entries.mid(std::max<qsizetype>(contents.entries.size() - m_limit, 0)));
 }
 
@@ -167,19 +185,21 @@ TitleHistory::Contents TitleHistory::read() const
     return contents;
 }
 
-TitleHistory::Outcome TitleHistory::appendLine(const PlayedTitle &entry)
+TitleHistory::Outcome TitleHistory::appendLines(const QList<PlayedTitle> &entries)
 {
     QFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return fail(file.errorString());
-    const QByteArray line = lineFor(entry);
-    if (file.write(line) != line.size() || !file.flush()) {
+    QByteArray lines;
+    for (const PlayedTitle &entry : entries)
+        lines += lineFor(entry);
+    if (file.write(lines) != lines.size() || !file.flush()) {
         m_known = {};
         return fail(file.errorString());
     }
     m_known.fileSize = file.size();
-    m_known.lines += 1;
-    m_known.newest = entry.title;
+    m_known.lines += entries.size();
+    m_known.newest = entries.constLast().title;
     return Outcome::Added;
 }
 

@@ -54,6 +54,10 @@ public:
     // characters in it become blanks.
     Outcome append(const QString &title, const QDateTime &time = QDateTime::currentDateTimeUtc());
 
+    // Adds several titles, oldest first, as append() would one after the
+    // other but with one write: Added when at least one of them was added.
+    Outcome append(const QList<PlayedTitle> &titles);
+
     // The titles kept, oldest first, at most limit() of them.
     QList<PlayedTitle> entries() const;
 
@@ -76,7 +80,7 @@ private:
 
     Contents read() const;
     Outcome rewrite(const QList<PlayedTitle> &entries);
-    Outcome appendLine(const PlayedTitle &entry);
+    Outcome appendLines(const QList<PlayedTitle> &entries);
     Outcome fail(const QString &reason);
     bool fileUnchanged() const;
 

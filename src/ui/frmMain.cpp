@@ -52,6 +52,7 @@
 #include <QWindow>
 #include <exception>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -410,6 +411,7 @@ void frmMain::Form_Load()
 void frmMain::Form_Unload()
 {
     m_session->cancel();
+    recordTitles();
     // The program may be ending on a signal: no message box holds it up.
     SaveSettings(false);
     m_tmrMain->stop();
@@ -938,6 +940,7 @@ void frmMain::cmdStart_Click()
 {
     if (m_session->isStreaming()) {
         m_session->cancel();
+        recordTitles();
         m_progressTimer->stop();
         m_handOff.streamEnded();
         lblStatus->setText(QStringLiteral("Buffering of files interrupted by user."));
@@ -1010,6 +1013,7 @@ void frmMain::cmdStart_Click()
     m_conversionNote.clear();
     m_streamTitle.clear();
     m_titleTimer->stop();
+    recordTitles();
     m_history.reset();
     m_tray->setTitle(QString());
     m_session->start(*parsed.address, m_bufferPath, m_prebufferKB);
@@ -1083,6 +1087,7 @@ void frmMain::sessionStopped(const SessionStop &stop)
 {
     // The last progress is shown before the session's final word.
     showPendingProgress();
+    recordTitles();
     m_progressTimer->stop();
     // The session's final word stays in the status line; files already
     // written still go to the game.
@@ -1120,9 +1125,10 @@ void frmMain::showAudioFormat(const QString &codec, bool converted)
         converted ? QStringLiteral(" (") + codec + QStringLiteral(" \u2192 MP3)") : QString();
 }
 
-// Every title goes into the history; the window, the tray and the
-// notification show the current one at most every ProgressIntervalMs, as
-// the progress: a station's titles can come faster than anyone reads them.
+// Every title goes into the history, with the time it came; the window, the
+// tray, the notification and the history file take them at most every
+// ProgressIntervalMs, as the progress: a station's titles can come faster
+// than anyone reads them.
 void frmMain::showStreamTitle(const QString &title, const QString &)
 {
     if (!m_session->isStreaming())
@@ -1131,8 +1137,7 @@ void frmMain::showStreamTitle(const QString &title, const QString &)
     if (!title.isEmpty()) {
         if (!m_history)
             m_history.emplace(TitleHistory::defaultDataFolder(), m_session->stationUrl());
-        if (m_history->append(title) == TitleHistory::Outcome::Failed)
-            qWarning("Played titles not kept: %s", qPrintable(m_history->errorString()));
+        m_unrecordedTitles.append({QDateTime::currentDateTimeUtc(), title});
     }
     if (m_sinceTitleShown.isValid() && m_sinceTitleShown.elapsed() < ProgressIntervalMs) {
         if (!m_titleTimer->isActive())
@@ -1142,8 +1147,18 @@ void frmMain::showStreamTitle(const QString &title, const QString &)
     showCurrentTitle();
 }
 
+// Writes the titles that came since the last time into the history.
+void frmMain::recordTitles()
+{
+    if (m_unrecordedTitles.isEmpty() || !m_history)
+        return;
+    if (m_history->append(std::exchange(m_unrecordedTitles, {})) == TitleHistory::Outcome::Failed)
+        qWarning("Played titles not kept: %s", qPrintable(m_history->errorString()));
+}
+
 void frmMain::showCurrentTitle()
 {
+    recordTitles();
     if (!m_session->isStreaming())
         return;
     m_sinceTitleShown.start();
@@ -1173,6 +1188,7 @@ void frmMain::audioRefused(const QString &reason)
 
 void frmMain::showTitles()
 {
+    recordTitles();
     const QString station = m_session->isStreaming() ? m_session->stationUrl()
                                                      : parseStationAddress(txtURL->text()).url;
     if (!m_titles)

@@ -115,6 +115,7 @@ private:
     void showAudioFormat(const QString &codec, bool converted);
     void showStreamTitle(const QString &title, const QString &url);
     void showCurrentTitle();
+    void recordTitles();
     void audioRefused(const QString &reason);
     void showTitles();
     void askToTrustCertificate(const QString &host, quint16 port, const QString &reasons,
@@ -149,6 +150,7 @@ private:
     QString m_streamTitle;    // what the station plays now
     // The played titles of the session's station, made at its first title.
     std::optional<TitleHistory> m_history;
+    QList<PlayedTitle> m_unrecordedTitles; // shown next, then written to m_history
 
     QString m_radioPath;  // ends with '/'; empty while none is chosen
     QString m_bufferPath; // ends with '/'; empty while none is chosen
