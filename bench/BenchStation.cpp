@@ -8,9 +8,11 @@
 #include <arpa/inet.h>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <netinet/in.h>
@@ -19,6 +21,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -82,6 +85,41 @@ public:
             }
             data += n;
             size -= std::size_t(n);
+        }
+        return true;
+    }
+
+    // Sends the pieces in order. A plain socket takes them in gathered
+    // writes straight from where they are, as the untitled stream is sent
+    // without a copy; TLS gets them joined.
+    bool sendPieces(std::vector<iovec> &pieces)
+    {
+        if (m_ssl) {
+            std::string joined;
+            for (const iovec &piece : pieces)
+                joined.append(static_cast<const char *>(piece.iov_base), piece.iov_len);
+            return sendAll(joined.data(), joined.size());
+        }
+        std::size_t first = 0;
+        while (first < pieces.size()) {
+            msghdr message{};
+            message.msg_iov = pieces.data() + first;
+            message.msg_iovlen = std::min<std::size_t>(pieces.size() - first, IOV_MAX);
+            ssize_t n = ::sendmsg(m_fd, &message, MSG_NOSIGNAL);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            // Step past what was sent.
+            while (first < pieces.size() && std::size_t(n) >= pieces[first].iov_len) {
+                n -= ssize_t(pieces[first].iov_len);
+                ++first;
+            }
+            if (n > 0) {
+                pieces[first].iov_base = static_cast<char *>(pieces[first].iov_base) + n;
+                pieces[first].iov_len -= std::size_t(n);
+            }
         }
         return true;
     }
@@ -195,7 +233,11 @@ void serve(int fd, SSL_CTX *tls, const StationOptions &options, const AudioLoop 
     ::clock_gettime(CLOCK_MONOTONIC, &start);
     std::uint64_t sent = 0;
     std::uint64_t nextBlock = options.metaInt;
-    std::string framed;
+    std::vector<iovec> pieces;
+    // The title blocks of the chunk being sent, kept until it is sent; the
+    // station builds a block only when the title changes.
+    std::deque<std::string> blocks;
+    std::uint64_t blocksSong = 0;
     while (options.audioBytes == 0 || sent < options.audioBytes) {
         std::size_t n = chunk;
         if (options.audioBytes != 0)
@@ -207,17 +249,24 @@ void serve(int fd, SSL_CTX *tls, const StationOptions &options, const AudioLoop 
                 return;
         } else {
             // The audio of this chunk with the title blocks that fall into it.
-            framed.clear();
+            pieces.clear();
+            while (blocks.size() > 1)
+                blocks.pop_front();
             for (std::uint64_t at = sent; at < sent + n;) {
                 const std::uint64_t upTo = std::min<std::uint64_t>(sent + n, nextBlock);
-                framed.append(audio.at(at), std::size_t(upTo - at));
+                pieces.push_back({const_cast<char *>(audio.at(at)), std::size_t(upTo - at)});
                 at = upTo;
                 if (at == nextBlock) {
-                    framed += titleBlock(nextBlock / options.metaInt - 1);
+                    const std::uint64_t index = nextBlock / options.metaInt - 1;
+                    if (blocks.empty() || index / TitleBlocksPerSong != blocksSong) {
+                        blocksSong = index / TitleBlocksPerSong;
+                        blocks.push_back(titleBlock(index));
+                    }
+                    pieces.push_back({blocks.back().data(), blocks.back().size()});
                     nextBlock += options.metaInt;
                 }
             }
-            if (!peer.sendAll(framed.data(), framed.size()))
+            if (!peer.sendPieces(pieces))
                 return;
         }
         sent += n;
@@ -290,7 +339,8 @@ StationCertificate makeStationCertificate(const std::string &folder)
 
 std::string titleBlock(std::uint64_t blockIndex)
 {
-    std::string block = "StreamTitle='Bench Artist - Song " + std::to_string(blockIndex / 256) +
+    std::string block = "StreamTitle='Bench Artist - Song " +
+                        std::to_string(blockIndex / TitleBlocksPerSong) +
                         "';StreamUrl='http://127.0.0.1/';";
     const std::size_t units = (block.size() + 15) / 16;
     block.resize(units * 16, '\0');

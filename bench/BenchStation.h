@@ -49,9 +49,11 @@ struct StationCertificate
 };
 StationCertificate makeStationCertificate(const std::string &folder);
 
+// The title changes every this many title blocks.
+constexpr std::uint64_t TitleBlocksPerSong = 256;
+
 // The title block that follows the audio byte blockIndex * metaInt: a length
-// byte (in 16-byte units) and "StreamTitle='...';" padded with zeros. The
-// title changes every 256 blocks.
+// byte (in 16-byte units) and "StreamTitle='...';" padded with zeros.
 std::string titleBlock(std::uint64_t blockIndex);
 
 // Listens on 127.0.0.1, on a port the system picks.
