@@ -226,7 +226,8 @@ private:
     // Runs the throughput runs on the display set up by `runs` (offscreen
     // and, with a display, on it) into `offscreen` and `onX`.
     template <typename Run, typename Measure>
-    void onEachDisplay(std::vector<Run> &offscreen, std::vector<Run> &onX, Measure measure);
+    void onEachDisplay(int runs, std::vector<Run> &offscreen, std::vector<Run> &onX,
+                       Measure measure);
     ThroughputRun throughputRun(int index, const StationOptions &station, std::uint16_t port,
                                 const std::vector<std::string> &tavrixArgs);
     std::string throughputTable(const std::vector<ThroughputRun> &runs, const std::string &title,
@@ -289,7 +290,7 @@ void Benchmark::run()
         StationOptions flood;
         flood.audioBytes = m_config.streamBytes;
         const StationProcess station(flood);
-        onEachDisplay(m_throughput, m_throughputOnX,
+        onEachDisplay(m_config.runs, m_throughput, m_throughputOnX,
                       [&](int i) { return throughputRun(i, flood, station.port(), {}); });
     }
     if (wants("titles")) {
@@ -299,7 +300,7 @@ void Benchmark::run()
         titled.metaInt = TitleInterval;
         const StationProcess plainStation(plain);
         const StationProcess titledStation(titled);
-        onEachDisplay(m_titled, m_titledOnX, [&](int i) {
+        onEachDisplay(m_config.titlesRuns, m_titled, m_titledOnX, [&](int i) {
             return titledRun(i, plainStation.port(), titledStation.port());
         });
     }
@@ -333,16 +334,17 @@ void Benchmark::run()
 }
 
 template <typename Run, typename Measure>
-void Benchmark::onEachDisplay(std::vector<Run> &offscreen, std::vector<Run> &onX, Measure measure)
+void Benchmark::onEachDisplay(int runs, std::vector<Run> &offscreen, std::vector<Run> &onX,
+                              Measure measure)
 {
-    for (int i = 0; i < m_config.runs; ++i)
+    for (int i = 0; i < runs; ++i)
         offscreen.push_back(measure(i));
     if (m_config.display.empty())
         return;
     // The window draws its progress on a real display too.
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     ::setenv("DISPLAY", m_config.display.c_str(), 1);
-    for (int i = 0; i < m_config.runs; ++i)
+    for (int i = 0; i < runs; ++i)
         onX.push_back(measure(i));
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
@@ -461,7 +463,7 @@ TitledRun Benchmark::titledRun(int index, std::uint16_t plainPort, std::uint16_t
         throw std::runtime_error("the window was told of no title in the titled run");
     const double bytes = double(m_config.streamBytes);
     progress(format("titles run %d/%d: untitled %.0f MiB/s, titled %.0f MiB/s, %.0f titles",
-                    index + 1, m_config.runs, bytes / MiB / run.plainSeconds,
+                    index + 1, m_config.titlesRuns, bytes / MiB / run.plainSeconds,
                     bytes / MiB / run.titledSeconds, run.titles));
     return run;
 }
@@ -845,9 +847,9 @@ std::string Benchmark::report() const
                   m_curlVersion.c_str(), TAVRIX_BENCH_BUILD_TYPE);
     out << format("Load average (1 / 5 / 15 min) before: %s, after: %s.  \n", m_loadBefore.c_str(),
                   m_loadAfter.c_str());
-    out << format("Figures are medians of %d throughput, %d latency, %d start-up and %d "
-                  "conversion runs; ratios are medians of the per-run ratios.\n\n",
-                  m_config.runs, m_config.latencyRuns, m_config.startupRuns,
+    out << format("Figures are medians of %d throughput, %d titles, %d latency, %d start-up and "
+                  "%d conversion runs; ratios are medians of the per-run ratios.\n\n",
+                  m_config.runs, m_config.titlesRuns, m_config.latencyRuns, m_config.startupRuns,
                   m_config.conversionRuns);
 
     if (!m_throughput.empty()) {
@@ -941,10 +943,14 @@ std::string Benchmark::report() const
                "\"Icy-MetaData: 1\" (Tavrix always asks) and sends a title block "
                "(\"StreamTitle='...';StreamUrl='...';\", padded to a multiple of 16 bytes) after "
                "every %zu audio bytes; the title changes every 256 blocks. Each run streams "
-               "the same audio once from each station, alternating which goes first; the "
-               "buffer files must hold the audio without the blocks, byte for byte, and the "
-               "window must have been told of the titles. The ratio is the untitled run's "
-               "time over the titled run's.\n",
+               "the same audio once from each station, alternating which goes first (the "
+               "second stream of a run comes out a few percent slower whichever it is, so the "
+               "row has an even number of runs, each order equally often); the buffer files "
+               "must hold the audio without the blocks, byte for byte, and the window must "
+               "have been told of the titles. The ratio is the untitled run's time over the "
+               "titled run's. The station sends the titled stream in gathered writes straight "
+               "from its audio, as it sends the untitled one, so that its own work is the same "
+               "for both.\n",
                TitleInterval, TitleInterval)
         << "- TLS: the station wraps each connection in TLS (OpenSSL) with a P-256 certificate "
            "made for the run by `openssl req -x509`; its SHA-256 fingerprint goes into the "

@@ -11,6 +11,10 @@ struct BenchConfig
     std::string work;    // scratch folder: buffer files, curl's file, settings
     std::string results; // Markdown file whose "Latest run" part is rewritten
     int runs = 5;
+    // Titled and untitled runs in pairs. The second stream of a pair comes
+    // out a few percent slower whichever it is, so the order alternates
+    // and an even number of pairs has each order equally often.
+    int titlesRuns = 10;
     int latencyRuns = 3;
     int startupRuns = 5;
     std::uint64_t streamBytes = std::uint64_t(1) << 30;

@@ -26,8 +26,10 @@ void usage()
                  "                    [--latency-runs N] [--startup-runs N] [--mib N]\n"
                  "                    [--display :N] [--only ROW,...] [--conversion-runs N]\n"
                  "                    [--audio-minutes N] [--speed N] [--integrity-mib N]\n"
+                 "                    [--titles-runs N]\n"
                  "  FOLDER needs at least 5 GiB free; FILE gets the results table.\n"
-                 "  Defaults: 5 throughput runs of 1024 MiB, 3 latency and 5 start-up runs,\n"
+                 "  Defaults: 5 throughput runs of 1024 MiB, 10 titles runs (each a titled\n"
+                 "  and an untitled stream), 3 latency and 5 start-up runs,\n"
                  "  3 conversion runs of 60 minutes of AAC at 60x real time, one integrity\n"
                  "  run of 2048 MiB. With --display the throughput and titles runs are\n"
                  "  repeated on that X server. ROW is throughput (with memory), titles, tls,\n"
@@ -135,6 +137,7 @@ int main(int argc, char **argv)
         config.work = options["work"];
         config.results = options.count("results") ? options["results"] : std::string();
         config.runs = positive(options, "runs", config.runs);
+        config.titlesRuns = positive(options, "titles-runs", config.titlesRuns);
         config.latencyRuns = positive(options, "latency-runs", config.latencyRuns);
         config.startupRuns = positive(options, "startup-runs", config.startupRuns);
         config.streamBytes = std::uint64_t(positive(options, "mib", 1024)) << 20;
