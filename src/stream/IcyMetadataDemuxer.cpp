@@ -48,6 +48,7 @@ void IcyMetadataDemuxer::feed(QByteArrayView data, QList<QByteArrayView> &audio)
                 m_stage = Stage::Audio;
                 m_audioLeft = m_metaInt;
             } else {
+                m_block.resize(0);
                 m_block.reserve(m_blockLeft);
                 m_stage = Stage::Metadata;
             }
@@ -58,7 +59,12 @@ void IcyMetadataDemuxer::feed(QByteArrayView data, QList<QByteArrayView> &audio)
             data = data.sliced(run);
             m_blockLeft -= run;
             if (m_blockLeft == 0) {
-                m_blocks.append({m_audioPosition, std::exchange(m_block, QByteArray())});
+                // Stations repeat a block until the title changes: the
+                // repeats share the bytes of the first, and m_block keeps
+                // its room for the next block.
+                if (m_block != m_lastBlock)
+                    m_lastBlock = QByteArray(m_block.constData(), m_block.size());
+                m_blocks.append({m_audioPosition, m_lastBlock});
                 m_stage = Stage::Audio;
                 m_audioLeft = m_metaInt;
             }

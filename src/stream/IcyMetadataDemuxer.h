@@ -64,6 +64,7 @@ private:
     qint64 m_audioLeft = 0;     // audio bytes before the next length byte
     qsizetype m_blockLeft = 0;  // metadata bytes still to come for m_block
     qint64 m_audioPosition = 0; // audio bytes returned so far
-    QByteArray m_block;
+    QByteArray m_block;         // the block being read
+    QByteArray m_lastBlock;     // the last block completed
     QList<IcyMetadataBlock> m_blocks;
 };
