@@ -140,6 +140,10 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     , m_services(services)
     , m_settings(services.settingsFile)
     , m_handOff(*services.files, *this)
+    , m_progressDisplay(std::chrono::milliseconds(ProgressIntervalMs), this,
+                        [this] { showPendingProgress(); })
+    , m_titleDisplay(std::chrono::milliseconds(ProgressIntervalMs), this,
+                     [this] { showCurrentTitle(); })
 {
     loadResources();
     Accessibility::install();
@@ -159,16 +163,6 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     m_tmrMain->setObjectName(QStringLiteral("tmrMain"));
     m_tmrMain->setInterval(1000);
     connect(m_tmrMain, &QTimer::timeout, this, &frmMain::tmrMain_Timer);
-
-    m_progressTimer = new QTimer(this);
-    m_progressTimer->setSingleShot(true);
-    m_progressTimer->setInterval(ProgressIntervalMs);
-    connect(m_progressTimer, &QTimer::timeout, this, &frmMain::showPendingProgress);
-
-    m_titleTimer = new QTimer(this);
-    m_titleTimer->setSingleShot(true);
-    m_titleTimer->setInterval(ProgressIntervalMs);
-    connect(m_titleTimer, &QTimer::timeout, this, &frmMain::showCurrentTitle);
 
     m_session = new StreamSession(
         SocketModule::create(m_services.componentFolder, &m_socketLoadError), this);
@@ -941,7 +935,7 @@ void frmMain::cmdStart_Click()
     if (m_session->isStreaming()) {
         m_session->cancel();
         recordTitles();
-        m_progressTimer->stop();
+        m_progressDisplay.cancel();
         m_handOff.streamEnded();
         lblStatus->setText(QStringLiteral("Buffering of files interrupted by user."));
         EnableControls();
@@ -1012,8 +1006,7 @@ void frmMain::cmdStart_Click()
     m_pendingBytes = -1;
     m_conversionNote.clear();
     m_streamTitle.clear();
-    m_titleTimer->stop();
-    recordTitles();
+    m_titleDisplay.cancel();
     m_history.reset();
     m_tray->setTitle(QString());
     m_session->start(*parsed.address, m_bufferPath, m_prebufferKB);
@@ -1051,12 +1044,7 @@ void frmMain::showProgress(qint64 bytes, qint64 fileSizeBytes)
 {
     m_pendingBytes = bytes;
     m_pendingFileSize = fileSizeBytes;
-    if (m_sinceProgressShown.isValid() && m_sinceProgressShown.elapsed() < ProgressIntervalMs) {
-        if (!m_progressTimer->isActive())
-            m_progressTimer->start();
-        return;
-    }
-    showPendingProgress();
+    m_progressDisplay.request();
 }
 
 void frmMain::showPendingProgress()
@@ -1065,7 +1053,6 @@ void frmMain::showPendingProgress()
         return;
     const qint64 filled = m_pendingBytes;
     m_pendingBytes = -1;
-    m_sinceProgressShown.start();
 
     if (m_handOff.showsBufferingStatus()) {
         lblStatus->setText(QStringLiteral("Buffering ") + m_handOff.nextGameFile() +
@@ -1086,9 +1073,8 @@ void frmMain::showPendingProgress()
 void frmMain::sessionStopped(const SessionStop &stop)
 {
     // The last progress is shown before the session's final word.
-    showPendingProgress();
+    m_progressDisplay.flush();
     recordTitles();
-    m_progressTimer->stop();
     // The session's final word stays in the status line; files already
     // written still go to the game.
     m_handOff.streamEnded();
@@ -1139,12 +1125,7 @@ void frmMain::showStreamTitle(const QString &title, const QString &)
             m_history.emplace(TitleHistory::defaultDataFolder(), m_session->stationUrl());
         m_unrecordedTitles.append({QDateTime::currentDateTimeUtc(), title});
     }
-    if (m_sinceTitleShown.isValid() && m_sinceTitleShown.elapsed() < ProgressIntervalMs) {
-        if (!m_titleTimer->isActive())
-            m_titleTimer->start();
-        return;
-    }
-    showCurrentTitle();
+    m_titleDisplay.request();
 }
 
 // Writes the titles that came since the last time into the history.
@@ -1161,7 +1142,6 @@ void frmMain::showCurrentTitle()
     recordTitles();
     if (!m_session->isStreaming())
         return;
-    m_sinceTitleShown.start();
     m_tray->setTitle(m_streamTitle);
     updateTray();
     if (m_streamTitle.isEmpty())
@@ -1226,8 +1206,7 @@ void frmMain::askToTrustCertificate(const QString &host, quint16 port, const QSt
 
 void frmMain::showReconnecting(int seconds, int attempt, const QString &why)
 {
-    showPendingProgress();
-    m_progressTimer->stop();
+    m_progressDisplay.flush();
     const QString text = QStringLiteral("Connection to %1 lost; reconnecting in %2 s (attempt "
                                         "%3)…")
                              .arg(m_session->stationUrl())

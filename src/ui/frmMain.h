@@ -9,8 +9,8 @@
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
 #include "stream/TitleHistory.h"
+#include "util/ThrottledCall.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -161,15 +161,13 @@ private:
     bool m_settingsFailureTold = false;
     bool m_handOffFailureTold = false; // in this session
 
-    // The progress is shown at most every ProgressInterval; the last value
-    // waits in m_pendingBytes for the timer.
-    QElapsedTimer m_sinceProgressShown;
-    QTimer *m_progressTimer = nullptr;
+    // The progress is shown at most every ProgressIntervalMs; the last value
+    // waits in m_pendingBytes meanwhile.
+    ThrottledCall m_progressDisplay;
     qint64 m_pendingBytes = -1;
     qint64 m_pendingFileSize = 0;
     // The same for the station's title (m_streamTitle).
-    QElapsedTimer m_sinceTitleShown;
-    QTimer *m_titleTimer = nullptr;
+    ThrottledCall m_titleDisplay;
 
     QTimer *m_tmrMain = nullptr;
 
