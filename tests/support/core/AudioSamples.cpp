@@ -177,6 +177,11 @@ Mp3Report checkMp3Files(const QByteArrayList &files, const QString &folder, doub
     return all;
 }
 
+Mp3Report checkRemainingMp3Files(const QByteArrayList &files, const QString &folder, double toneHz)
+{
+    return files.isEmpty() ? Mp3Report() : checkMp3Files(files, folder, toneHz);
+}
+
 double toneFrequency(QByteArrayView pcm)
 {
     const qsizetype samples = pcm.size() / 4;

@@ -44,6 +44,8 @@ Mp3Report checkMp3File(const QString &path);
 // away from `toneHz` (when above 0) is a problem too. Reports the decoded
 // duration of all of them.
 Mp3Report checkMp3Files(const QByteArrayList &files, const QString &folder, double toneHz);
+// The same for what a buffer folder still holds, which may be nothing.
+Mp3Report checkRemainingMp3Files(const QByteArrayList &files, const QString &folder, double toneHz);
 
 // The frequency of a pure tone in 16-bit interleaved stereo PCM, counted
 // from the cycles of its first channel (near-silence does not count).
