@@ -19,7 +19,13 @@ if(TAVRIX_SANITIZE)
 endif()
 
 # The Release build (the one the Debian package is made from) gets the
-# hardening Debian builds its own packages with, plus immediate binding.
-target_compile_options(tavrix_common INTERFACE
-  $<$<CONFIG:Release>:-fstack-protector-strong -D_FORTIFY_SOURCE=2 -Wformat -Werror=format-security>)
-target_link_options(tavrix_common INTERFACE $<$<CONFIG:Release>:LINKER:-z,relro,-z,now>)
+# hardening Debian builds its own packages with, plus immediate binding. The
+# Windows build has no ELF to harden and no libssp to link.
+if(NOT WIN32)
+  target_compile_options(tavrix_common INTERFACE
+    $<$<CONFIG:Release>:-fstack-protector-strong -D_FORTIFY_SOURCE=2 -Wformat -Werror=format-security>)
+  target_link_options(tavrix_common INTERFACE $<$<CONFIG:Release>:LINKER:-z,relro,-z,now>)
+else()
+  # Unicode Win32 calls; no min/max macros in the way of std::min.
+  target_compile_definitions(tavrix_common INTERFACE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+endif()

@@ -9,13 +9,6 @@
 
 namespace {
 
-// On X11 and Wayland systems QApplication aborts when it finds no display.
-#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
-constexpr bool NeedsDisplayServer = true;
-#else
-constexpr bool NeedsDisplayServer = false;
-#endif
-
 const QString ProgramName = QStringLiteral("tavrix");
 
 // The window-system options QGuiApplication and QApplication take from the
@@ -117,7 +110,7 @@ CommandLineOptions::CommandLineOptions(const QStringList &arguments,
 void CommandLineOptions::checkDisplay(const QCommandLineParser &parser,
                                       const QProcessEnvironment &environment)
 {
-    if (!NeedsDisplayServer)
+    if (!X11Display::isNeeded())
         return;
     // "-platform" wins over QT_QPA_PLATFORM, which may list plugins to try in
     // turn ("xcb;wayland") and give them arguments ("xcb:option"). Only a

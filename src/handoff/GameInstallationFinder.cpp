@@ -3,6 +3,7 @@
 
 #include "handoff/GameFolder.h"
 #include "handoff/KeyValues.h"
+#include "platform/GamePlaces.h"
 
 #include <QDir>
 #include <QFile>
@@ -186,23 +187,6 @@ QString GameInstallationFinder::flatpakSteamHome() const
     return m_home + QStringLiteral("/.var/app/com.valvesoftware.Steam");
 }
 
-QStringList GameInstallationFinder::steamRoots() const
-{
-    QStringList roots;
-    // Steam's own start script honours XDG_DATA_HOME; ~/.steam/steam and
-    // ~/.steam/root are links its installer makes to the same place.
-    const QString dataHome = m_environment.value(QStringLiteral("XDG_DATA_HOME"));
-    if (QDir::isAbsolutePath(dataHome))
-        roots << dataHome + QStringLiteral("/Steam");
-    roots << m_home + QStringLiteral("/.local/share/Steam")
-          << m_home + QStringLiteral("/.steam/steam")
-          << m_home + QStringLiteral("/.steam/root")
-          // The Flatpak keeps Steam's home folder in its own data folder.
-          << flatpakSteamHome() + QStringLiteral("/.local/share/Steam")
-          << flatpakSteamHome() + QStringLiteral("/data/Steam");
-    return roots;
-}
-
 QStringList GameInstallationFinder::steamLibraries(QStringList *problems) const
 {
     QStringList libraries;
@@ -219,7 +203,7 @@ QStringList GameInstallationFinder::steamLibraries(QStringList *problems) const
 
     const QString flatpakHome = flatpakSteamHome();
     QSet<QString> readRoots; // ~/.steam/steam is usually a link to another root
-    for (const QString &root : steamRoots()) {
+    for (const QString &root : GamePlaces::steamRoots(m_home, m_environment)) {
         if (!QFileInfo(root).isDir() || readRoots.contains(canonical(root)))
             continue;
         readRoots.insert(canonical(root));
@@ -352,6 +336,15 @@ GameSearch GameInstallationFinder::find() const
             installation.winePrefix = prefix;
             add(installation);
         }
+    }
+    // Boxed and publisher copies: <installer folder>/Rockstar Games/<game>
+    // or <installer folder>/<game>.
+    for (const QString &folder : GamePlaces::installerFolders(m_environment)) {
+        QStringList executables;
+        searchDrive(folder, DriveSearchDepth - 1, &executables);
+        searchDrive(folder + QStringLiteral("/Rockstar Games"), DriveSearchDepth - 1, &executables);
+        for (const QString &exe : std::as_const(executables))
+            add(installationAt(exe, *gameForExecutable(QFileInfo(exe).fileName())));
     }
     return search;
 }

@@ -16,12 +16,13 @@ struct GameSearch
     QStringList problems;
 };
 
-// Finds the copies of GTA III and Vice City the way people install them on
-// Linux: Steam libraries (native, ~/.steam, Flatpak, and every library listed
-// in libraryfolders.vdf) and Wine prefixes (~/.wine, $WINEPREFIX, Lutris,
-// Heroic, Bottles). The home folder and the environment are handed in, so the
-// search can run on a stand-in home. File names from the game are matched
-// whatever their letter case.
+// Finds the copies of GTA III and Vice City the way people install them:
+// Steam libraries (on Linux native, ~/.steam, Flatpak; on Windows where the
+// registry says; and every library listed in libraryfolders.vdf), Wine
+// prefixes (~/.wine, $WINEPREFIX, Lutris, Heroic, Bottles) and, on Windows,
+// the installers' folders under Program Files. The home folder and the environment are handed in,
+// so the search can run on a stand-in home. File names from the game are matched whatever their
+// letter case.
 class GameInstallationFinder final
 {
 public:
@@ -43,7 +44,6 @@ public:
     GameInstallation describe(const QString &executable) const;
 
 private:
-    QStringList steamRoots() const;
     QString flatpakSteamHome() const;
     QList<GameInstallation> steamInstallations(const QString &library, QStringList *problems) const;
 

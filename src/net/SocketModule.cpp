@@ -10,7 +10,7 @@ namespace SocketModule {
 
 QString fileName()
 {
-    return QStringLiteral("libtavrixsck.so");
+    return QStringLiteral(TAVRIX_SOCKET_MODULE_FILE);
 }
 
 QString pathIn(const QString &componentFolder)

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QString>
-
 #include <memory>
 
 class SocketComponent;
@@ -11,7 +10,8 @@ class SocketComponent;
 // folder.
 namespace SocketModule {
 
-// The module's file name ("libtavrixsck.so" on Linux).
+// The module's file name ("libtavrixsck.so" on Linux, "tavrixsck.dll" on
+// Windows).
 QString fileName();
 
 // Full path of the module inside the given component folder.

@@ -13,6 +13,10 @@ namespace FolderCheck {
 // "cannot be written: Read-only file system" (the system's own text).
 QString problem(const QString &folder);
 
+// Why the existing folder `folder` cannot be written into, in the system's
+// own words; empty when it can.
+QString writeProblem(const QString &folder);
+
 // True when both paths lead to the same folder or one lies inside the other.
 bool overlap(const QString &a, const QString &b);
 

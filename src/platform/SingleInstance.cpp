@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/SingleInstance.h"
 
+#include "platform/RuntimeFolder.h"
+#include "platform/SettingsLocation.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 
 namespace {
@@ -22,37 +23,12 @@ const QByteArray Acknowledgement = QByteArrayLiteral("ok\n");
 // How long a later start waits before asking a busy lock again.
 constexpr int RetryIntervalMs = 100;
 
-// The canonical path of a file that may not exist yet (the settings file
-// before the first run): the deepest existing folder above it is resolved,
-// the rest is appended as written.
-QString canonicalPathOf(const QString &file)
-{
-    QString existing = QDir::cleanPath(QFileInfo(file).absoluteFilePath());
-    QStringList missing;
-    while (!QFileInfo::exists(existing)) {
-        const QFileInfo info(existing);
-        const QString parent = info.path();
-        if (parent == existing)
-            break;
-        missing.prepend(info.fileName());
-        existing = parent;
-    }
-    QString canonical = QFileInfo(existing).canonicalFilePath();
-    if (canonical.isEmpty())
-        canonical = existing;
-    for (const QString &part : std::as_const(missing))
-        canonical = QDir(canonical).filePath(part);
-    return canonical;
-}
-
 } // namespace
 
 SingleInstance::SingleInstance(const QString &settingsFile, const QString &runtimeFolder,
                                QObject *parent)
     : QObject(parent)
-    , m_folder(runtimeFolder.isEmpty()
-                   ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
-                   : runtimeFolder)
+    , m_folder(runtimeFolder.isEmpty() ? ::runtimeFolder() : runtimeFolder)
     , m_key(keyFor(settingsFile))
 {}
 
@@ -68,8 +44,8 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::keyFor(const QString &settingsFile)
 {
-    const QByteArray hash = QCryptographicHash::hash(canonicalPathOf(settingsFile).toUtf8(),
-                                                     QCryptographicHash::Sha256);
+    const QByteArray hash = QCryptographicHash::hash(
+        SettingsLocation::identity(settingsFile).toUtf8(), QCryptographicHash::Sha256);
     return QStringLiteral("tavrix-") + QString::fromLatin1(hash.toHex().left(32));
 }
 

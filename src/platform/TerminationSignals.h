@@ -10,7 +10,9 @@ class QSocketNotifier;
 // the terminal or the user ends it. The handler only writes the signal's
 // number into a pipe; the event loop reads it. After the first signal the
 // default actions are back: a second one ends the program at once should the
-// orderly end hang. One instance per process.
+// orderly end hang. On Windows, which has no such signals for a window
+// program, the end of the user's session is reported instead, while Windows
+// still waits for the answer (signalNumber 0). One instance per process.
 class TerminationSignals final : public QObject
 {
     Q_OBJECT

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/Settings.h"
 
+#include "platform/SettingsLocation.h"
+
+#include <QDir>
+
 namespace {
 
 const QString BufferPathKey = QStringLiteral("Settings/BufferPath");
@@ -31,11 +35,11 @@ QString certificateKey(const QString &hostPort)
 
 QString Settings::defaultFilePath()
 {
-    return QSettings(QStringLiteral("TAVRIX"), QStringLiteral("TAVRIX")).fileName();
+    return SettingsLocation::defaultLocation();
 }
 
 Settings::Settings(const QString &filePath)
-    : m_settings(filePath, QSettings::NativeFormat)
+    : m_settings(filePath, SettingsLocation::formatFor(filePath))
 {}
 
 QString Settings::text(const QString &key) const
@@ -46,24 +50,26 @@ QString Settings::text(const QString &key) const
     return value.toString();
 }
 
+// Folders are stored the system's way ("C:\Games\GTA3\mp3\" on Windows, as
+// earlier programs stored them there) and used with '/' inside the program.
 QString Settings::bufferPath() const
 {
-    return text(BufferPathKey);
+    return QDir::fromNativeSeparators(text(BufferPathKey));
 }
 
 void Settings::setBufferPath(const QString &path)
 {
-    m_settings.setValue(BufferPathKey, path);
+    m_settings.setValue(BufferPathKey, QDir::toNativeSeparators(path));
 }
 
 QString Settings::radioPath() const
 {
-    return text(RadioPathKey);
+    return QDir::fromNativeSeparators(text(RadioPathKey));
 }
 
 void Settings::setRadioPath(const QString &path)
 {
-    m_settings.setValue(RadioPathKey, path);
+    m_settings.setValue(RadioPathKey, QDir::toNativeSeparators(path));
 }
 
 bool Settings::discoveryAsked() const

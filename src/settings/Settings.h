@@ -5,8 +5,9 @@
 #include <QString>
 
 // Tavrix's persistent settings, one typed accessor per key. The storage is
-// the platform's native settings file: ~/.config/TAVRIX/TAVRIX.conf on Linux
-// by default, or the file handed in (tests, a second settings location).
+// the platform's native settings store: ~/.config/TAVRIX/TAVRIX.conf on Linux
+// and the registry key SettingsLocation names on Windows by default, or the
+// file handed in (tests, a second settings location).
 //
 // Every value is text. A key that is absent, holds a value of another kind
 // (a list, a byte array, as a hand-edited file may) or a file that cannot be
@@ -14,7 +15,8 @@
 class Settings final
 {
 public:
-    // The user's default settings file (QSettings("TAVRIX", "TAVRIX")).
+    // The user's default settings location (a file on Linux, a registry key
+    // on Windows).
     static QString defaultFilePath();
 
     explicit Settings(const QString &filePath = defaultFilePath());

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "stream/BufferFileWriter.h"
 
+#include "platform/GatheredWrite.h"
+
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <sys/uio.h>
 
 namespace {
 
@@ -71,7 +71,7 @@ bool BufferFileWriter::append(std::span<const QByteArrayView> pieces, qint64 lim
 }
 
 // Writes the pieces in order, gathered into system writes straight to the
-// file's descriptor: the file is opened unbuffered, so these are the
+// file: the file is opened unbuffered, so these are the
 // arrival's only writes and a full disk shows here rather than at some later
 // flush. Each write ends at the next multiple of WritePieceBytes in the file
 // where it can: arrivals of any size (a station's title blocks taken out,
@@ -81,9 +81,8 @@ bool BufferFileWriter::append(std::span<const QByteArrayView> pieces, qint64 lim
 // `reason` says why.
 qint64 BufferFileWriter::writePieces(std::span<const QByteArrayView> pieces, QString &reason)
 {
-    const int fd = m_file.handle();
     const std::size_t count = pieces.size();
-    std::array<iovec, GatheredPieces> vectors;
+    std::array<WritePiece, GatheredPieces> gathered;
     qint64 written = 0;
     std::size_t index = 0; // the first piece not wholly written
     qsizetype offset = 0;  // how much of it is written
@@ -97,19 +96,18 @@ qint64 BufferFileWriter::writePieces(std::span<const QByteArrayView> pieces, QSt
             const qint64 size = std::min<qint64>(pieces[i].size() - from, room - batch);
             if (size == 0)
                 continue;
-            vectors[used++] = {const_cast<char *>(pieces[i].data() + from), size_t(size)};
+            gathered[used++] = {pieces[i].data() + from, size};
             batch += size;
         }
         if (used == 0)
             return written;
 
-        const ssize_t n = ::writev(fd, vectors.data(), used);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const qint64 n = writeGathered(m_file, std::span(gathered.data(), used), reason);
         if (n <= 0) {
             // A short write is followed by one that fails with the system's
             // reason: a full disk shows as "No space left on device".
-            reason = n < 0 ? qt_error_string(errno) : QStringLiteral("the system wrote nothing");
+            if (n == 0)
+                reason = QStringLiteral("the system wrote nothing");
             return written;
         }
         written += n;

@@ -25,6 +25,11 @@ QString reason(int error)
 
 } // namespace
 
+bool X11Display::isNeeded()
+{
+    return true;
+}
+
 QString X11Display::connectionError(const QString &name)
 {
     const QByteArray encoded = name.toLocal8Bit();
