@@ -7,8 +7,8 @@
 
 #include "MainWindowSession.h"
 #include "ScriptedStation.h"
-#include "handoff/GameFolder.h"
-#include "handoff/ReportBackup.h"
+#include "game/GameFolder.h"
+#include "game/ReportBackup.h"
 #include "platform/Shell.h"
 #include "settings/Settings.h"
 

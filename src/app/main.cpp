@@ -46,12 +46,13 @@ int main(int argc, char *argv[])
             bringToFront(&start);
     });
 
-    // Ended by the system, the terminal or Ctrl+C: the main window unloads as
-    // on "Exit" (session closed, settings saved) and the program ends.
+    // Ended by the system, the terminal, Ctrl+C or the end of the Windows
+    // session: the main window unloads as on "Exit" (session closed, settings
+    // saved) and the program ends.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, [&start] {
         if (frmMain *window = start.mainWindow())
-            window->close();
+            window->exitProgram();
         else
             QApplication::quit();
     });

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "handoff/HandOffMachine.h"
 
-#include "platform/FileOperations.h"
+#include "handoff/FileOperations.h"
 #include "platform/FolderCheck.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -49,8 +50,9 @@ void HandOffMachine::block(const QString &target, const QString &why)
 {
     // The failure stays in the status line: the stream's progress does not
     // cover it while no file can reach the game.
-    const QString reason = QStringLiteral("Could not move %1 to %2: %3")
-                               .arg(m_slotBufferNames[size_t(m_slot)], target, why);
+    const QString reason =
+        QStringLiteral("Could not move %1 to %2: %3")
+            .arg(m_slotBufferNames[size_t(m_slot)], QDir::toNativeSeparators(target), why);
     m_showBufferingStatus = false;
     m_stage = Stage::WaitingForFile;
     if (reason == m_blockedReason)
@@ -134,7 +136,7 @@ void HandOffMachine::tick()
                 break;
             m_showBufferingStatus = false;
             status(QStringLiteral("Moving file ") + m_slotBufferNames[p] + QStringLiteral(" to ") +
-                   gameFiles[p] + QStringLiteral("..."));
+                   QDir::toNativeSeparators(gameFiles[p]) + QStringLiteral("..."));
         }
         break;
     case Stage::ClearingGameFile:
@@ -162,7 +164,8 @@ void HandOffMachine::tick()
         } else {
             // The game holds the old file open: this file goes under the
             // other name, and that slot stays due for the next file too.
-            status(gameFiles[p] + QStringLiteral(" skipped, it was in use..."));
+            status(QDir::toNativeSeparators(gameFiles[p]) +
+                   QStringLiteral(" skipped, it was in use..."));
             m_skippedSlot = p;
             m_slot = 1 - p;
             if (m_files.exists(gameFiles[1 - p]))

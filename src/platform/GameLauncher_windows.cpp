@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/GameLauncher.h"
 
-#include "handoff/GameInstallationFinder.h"
+#include "game/GameInstallationFinder.h"
 
 #include <windows.h>
 // Needs the types windows.h declares.

@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/frmMain.h"
 
-#include "handoff/GameFolder.h"
-#include "handoff/GameInstallationFinder.h"
-#include "handoff/ReportBackup.h"
+#include "audio/AudioPipeline.h"
+#include "audio/TitleHistory.h"
+#include "bufferfiles/BufferFolderCleanup.h"
+#include "game/GameFolder.h"
+#include "game/GameInstallationFinder.h"
+#include "game/ReportBackup.h"
+#include "handoff/FileOperations.h"
 #include "net/SocketModule.h"
-#include "platform/BufferFolderCleanup.h"
-#include "platform/FileOperations.h"
 #include "platform/FolderCheck.h"
 #include "platform/Shell.h"
-#include "stream/AudioPipeline.h"
-#include "stream/StationAddress.h"
-#include "stream/StreamSession.h"
-#include "stream/TitleHistory.h"
+#include "station/StationAddress.h"
+#include "station/StreamSession.h"
 #include "ui/Accessibility.h"
 #include "ui/BufferModes.h"
 #include "ui/ClickableLabel.h"
@@ -646,7 +646,8 @@ void frmMain::messageLater(MessageIcon icon, const QString &text)
 void frmMain::setRadioPath(const QString &folder)
 {
     m_radioPath = folder;
-    txtRadioPath->setText(m_radioPath);
+    // Shown the system's way (C:\Games\GTA3\mp3\ on Windows).
+    txtRadioPath->setText(QDir::toNativeSeparators(m_radioPath));
     const QString exe = GameFolder::findGameExecutable(m_radioPath);
     if (!exe.isEmpty())
         m_gameExe = exe;
@@ -657,7 +658,7 @@ void frmMain::setRadioPath(const QString &folder)
 void frmMain::setBufferPath(const QString &folder)
 {
     m_bufferPath = folder;
-    txtBufferPath->setText(m_bufferPath);
+    txtBufferPath->setText(QDir::toNativeSeparators(m_bufferPath));
     m_flbBufferPath.setFolder(m_bufferPath);
     m_handOff.setFolders({m_bufferPath, m_gameFileNames});
 }

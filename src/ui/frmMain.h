@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "handoff/FolderListing.h"
-#include "handoff/GameInstallation.h"
+#include "audio/TitleHistory.h"
+#include "bufferfiles/FolderListing.h"
+#include "game/GameInstallation.h"
 #include "handoff/HandOffMachine.h"
 #include "platform/Dialogs.h"
-#include "platform/PlatformServices.h"
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
-#include "stream/TitleHistory.h"
+#include "ui/PlatformServices.h"
 #include "util/ThrottledCall.h"
 
 #include <QWidget>
@@ -45,6 +45,11 @@ class frmMain final : public QWidget, private HandOffListener
 public:
     explicit frmMain(const PlatformServices &services, QWidget *parent = nullptr);
     ~frmMain() override;
+
+    // Ends the program as "Exit" does, even during a stream with a tray icon
+    // (where closing the window only hides it): for the system ending the
+    // program or the user's session, when the settings must be saved now.
+    void exitProgram() { cmdExit_Click(); }
 
     frmAbout *aboutWindow() const { return m_about; }
     // The played-titles window, once opened.
