@@ -7,9 +7,9 @@
 
 #include "MainWindowSession.h"
 #include "ScriptedStation.h"
+#include "app/DesktopShell.h"
 #include "game/GameFolder.h"
 #include "game/ReportBackup.h"
-#include "platform/Shell.h"
 #include "settings/Settings.h"
 
 #include <QApplication>

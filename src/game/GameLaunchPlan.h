@@ -7,8 +7,10 @@
 #include <QString>
 #include <QStringList>
 
-// How to start a game, decided from the way it is installed and the programs
-// on the PATH of `environment`:
+// How to start a game, decided from the way it is installed. On Windows: a
+// Steam copy through Steam's address "steam://rungameid/<appid>", any other
+// through its ".exe". On Linux, with the programs on the PATH of
+// `environment`:
 // - a Steam copy through Steam: "steam -applaunch <appid>", or, without steam
 //   on the PATH, "xdg-open steam://rungameid/<appid>";
 // - a copy in a Wine prefix: "wine <exe>" with WINEPREFIX set to the prefix;

@@ -31,9 +31,7 @@ QString problem(const QString &folder)
         return QStringLiteral("does not exist");
     if (!info.isDir())
         return QStringLiteral("is not a folder");
-    if (const QString reason = writeProblem(folder); !reason.isEmpty())
-        return QStringLiteral("cannot be written: ") + reason;
-    return {};
+    return writeProblem(folder);
 }
 
 bool overlap(const QString &a, const QString &b)

@@ -6,11 +6,15 @@
 #include <cstring>
 #include <unistd.h>
 
-QString FolderCheck::writeProblem(const QString &folder)
+namespace FolderCheck {
+
+QString writeProblem(const QString &folder)
 {
     // access() asks the kernel, which also knows read-only mounts and
     // access lists that the permission bits do not show.
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return QStringLiteral("cannot be written: ") + QString::fromLocal8Bit(std::strerror(errno));
     return {};
 }
+
+} // namespace FolderCheck

@@ -4,12 +4,16 @@
 #include <QDir>
 #include <QTemporaryFile>
 
-QString FolderCheck::writeProblem(const QString &folder)
+namespace FolderCheck {
+
+QString writeProblem(const QString &folder)
 {
     // The read-only attribute of a Windows folder says nothing about its
     // files, and access lists decide: a file is made there and removed.
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("tavrix-XXXXXX.tmp")));
     if (!probe.open())
-        return probe.errorString();
+        return QStringLiteral("cannot be written: ") + probe.errorString();
     return {};
 }
+
+} // namespace FolderCheck

@@ -10,7 +10,7 @@ struct MemoryStatus
 };
 
 // The machine's physical memory (on Linux /proc/meminfo: MemTotal,
-// MemAvailable; on Windows GlobalMemoryStatusEx).
+// MemAvailable).
 MemoryStatus readMemoryStatus();
 
 // "Total physical memory:   <KB> KB (<percent>% free)": total/1024 with the

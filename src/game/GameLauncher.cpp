@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/GameLauncher.h"
+#include "game/GameLauncher.h"
 
 #include "game/GameInstallationFinder.h"
+
+GameLauncher::GameLauncher(QString homeFolder, QProcessEnvironment environment)
+    : m_home(std::move(homeFolder))
+    , m_environment(std::move(environment))
+{}
 
 LaunchResult GameLauncher::launch(const QString &executable, const QString &workingDirectory) const
 {
@@ -15,4 +20,12 @@ LaunchResult GameLauncher::launch(const QString &executable, const QString &work
 LaunchResult GameLauncher::launch(const GameInstallation &installation) const
 {
     return start(GameLaunchPlan::forInstallation(installation, m_environment));
+}
+
+LaunchResult GameLauncher::start(const GameLaunchPlan &plan)
+{
+    if (!plan.canStart())
+        return {false, plan.error};
+    return ProcessStart::startDetached(plan.program, plan.arguments, plan.workingDirectory,
+                                       plan.environment);
 }
