@@ -2,8 +2,9 @@
 // The socket component module, loaded as the program loads it, against a
 // QTcpServer on the loopback interface.
 
-#include "net/SocketModule.h"
+#include "SocketRecorder.h"
 #include "net/SocketComponent.h"
+#include "net/SocketModule.h"
 
 #include <QEventLoop>
 #include <QTcpServer>
@@ -17,108 +18,7 @@
 
 namespace {
 
-// Records the events in the order they arrive and reacts to them the way the
-// test asks for.
-class Recorder final : public SocketComponentListener, public SocketErrorDisplay
-{
-public:
-    explicit Recorder(SocketComponent *component)
-        : sck(component)
-    {
-        sck->setListener(this);
-        sck->setErrorDisplay(this);
-    }
-
-    void Sck_Connect() override
-    {
-        Handler handler(this, QStringLiteral("connect"));
-        runNestedLoop();
-    }
-
-    void Sck_DataArrival(qint32 bytesTotal) override
-    {
-        Handler handler(this, QStringLiteral("data"));
-        counts << bytesTotal;
-        if (takeData)
-            received += sck->GetData();
-        runNestedLoop();
-        if (destroyOnData)
-            owner.reset();
-    }
-
-    void Sck_Close() override
-    {
-        Handler handler(this, QStringLiteral("close"));
-        if (closeOnEnd)
-            sck->Close();
-    }
-
-    void Sck_Error(qint16 number, const QString &description, bool &cancel) override
-    {
-        Handler handler(this, QStringLiteral("error"));
-        errors << qMakePair(number, description);
-        cancel = cancelDisplay;
-        if (closeOnEnd)
-            sck->Close();
-    }
-
-    void showSocketError(qint16 number, const QString &description) override
-    {
-        displayed << qMakePair(number, description);
-    }
-
-    qint64 announcedTotal() const
-    {
-        qint64 sum = 0;
-        for (qint32 count : counts)
-            sum += count;
-        return sum;
-    }
-
-    SocketComponent *sck;
-    std::unique_ptr<SocketComponent> owner; // set when a test lets the listener destroy it
-    QStringList events;
-    QList<qint32> counts;
-    QByteArray received;
-    QList<QPair<qint16, QString>> errors;
-    QList<QPair<qint16, QString>> displayed;
-    bool takeData = true;
-    bool closeOnEnd = false;
-    bool cancelDisplay = false;
-    bool destroyOnData = false;
-    int nestedLoopMs = 0;
-    std::function<void()> afterNestedLoop;
-    int depth = 0;
-    int maxDepth = 0;
-
-private:
-    // As a modal message box would: other socket activity happens while the
-    // handler is still running.
-    void runNestedLoop()
-    {
-        if (nestedLoopMs <= 0)
-            return;
-        QEventLoop loop;
-        QTimer::singleShot(nestedLoopMs, &loop, &QEventLoop::quit);
-        nestedLoopMs = 0;
-        loop.exec();
-        if (afterNestedLoop)
-            std::exchange(afterNestedLoop, nullptr)();
-    }
-
-    // Records one event and how deeply handlers are nested while it runs.
-    struct Handler
-    {
-        Handler(Recorder *recorder, const QString &event)
-            : r(recorder)
-        {
-            r->events << event;
-            r->maxDepth = std::max(r->maxDepth, ++r->depth);
-        }
-        ~Handler() { --r->depth; }
-        Recorder *r;
-    };
-};
+using Recorder = SocketRecorder;
 
 QByteArray pattern(int size)
 {

@@ -5,6 +5,7 @@
 // serves TLS itself.
 
 #include "IcecastStation.h"
+#include "SocketRecorder.h"
 #include "net/SocketComponent.h"
 #include "net/SocketModule.h"
 
@@ -26,13 +27,7 @@ namespace {
 // The most the component takes from the connection per data arrival.
 constexpr qint64 ReadChunkBytes = 512 * 1024;
 
-struct Rejection
-{
-    QString host;
-    quint16 port;
-    QString reasons;
-    QByteArray sha256;
-};
+using Rejection = SocketRecorder::Rejection;
 
 // Writes down the name of every event it hears; a test's listener that acts
 // on one event derives from it.
@@ -51,65 +46,7 @@ struct EventNames : SocketComponentListener
     QStringList events;
 };
 
-class Recorder final : public SocketComponentListener, public SocketErrorDisplay
-{
-public:
-    explicit Recorder(SocketComponent *component)
-        : sck(component)
-    {
-        sck->setListener(this);
-        sck->setErrorDisplay(this);
-    }
-
-    void Sck_Connect() override { events << QStringLiteral("connect"); }
-
-    void Sck_DataArrival(qint32 bytesTotal) override
-    {
-        events << QStringLiteral("data");
-        counts << bytesTotal;
-        if (takeData)
-            received += sck->GetData();
-    }
-
-    void Sck_Close() override { events << QStringLiteral("close"); }
-
-    void Sck_Error(qint16 number, const QString &description, bool &) override
-    {
-        events << QStringLiteral("error");
-        errors << qMakePair(number, description);
-    }
-
-    void Sck_CertificateRejected(const QString &host, quint16 port, const QString &reasons,
-                                 const QByteArray &sha256) override
-    {
-        events << QStringLiteral("certificate");
-        rejections << Rejection{host, port, reasons, sha256};
-    }
-
-    void showSocketError(qint16 number, const QString &description) override
-    {
-        displayed << qMakePair(number, description);
-    }
-
-    void clear()
-    {
-        events.clear();
-        counts.clear();
-        received.clear();
-        errors.clear();
-        rejections.clear();
-        displayed.clear();
-    }
-
-    SocketComponent *sck;
-    QStringList events;
-    QList<qint32> counts;
-    QByteArray received;
-    QList<QPair<qint16, QString>> errors;
-    QList<Rejection> rejections;
-    QList<QPair<qint16, QString>> displayed;
-    bool takeData = true;
-};
+using Recorder = SocketRecorder;
 
 // A certificate and its key, made by openssl.
 struct Credential

@@ -1,67 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TestFiles.h"
+#include "HandOffHarness.h"
 #include "UnwritableFolder.h"
-#include "handoff/HandOffMachine.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-class RecordingWindow final : public HandOffListener
-{
-public:
-    void setStatusText(const QString &text) override { statusTexts << text; }
-    void setWelcomeText(const QString &) override {}
-    bool autoStartChecked() const override { return false; }
-    void LaunchGame() override {}
-    void handOffBlocked(const QString &reason) override { blocked << reason; }
-    void handOffResumed() override { ++resumed; }
-
-    QStringList statusTexts;
-    QStringList blocked;
-    int resumed = 0;
-};
-
-struct HandOff
-{
-    QTemporaryDir root;
-    QString bufferFolder = root.filePath(QStringLiteral("buffer/"));
-    QString gameFolder = root.filePath(QStringLiteral("gta3/mp3/"));
-    std::array<QString, 2> gameFiles{gameFolder + QStringLiteral("Tavrix_00.mp3"),
-                                     gameFolder + QStringLiteral("Tavrix_01.mp3")};
-    InUseFileOperations files;
-    RecordingWindow window;
-    HandOffMachine machine{files, window};
-
-    HandOff()
-    {
-        QDir().mkpath(bufferFolder);
-        QDir().mkpath(gameFolder);
-        machine.setFolders({bufferFolder, gameFiles});
-        machine.startSession(false);
-    }
-    void addBufferFiles(int first, int count)
-    {
-        for (int n = first; n < first + count; ++n)
-            writeFile(bufferFolder + QStringLiteral("%1_strm.mp3").arg(n, 3, 10, QLatin1Char('0')),
-                      "audio " + QByteArray::number(n));
-    }
-    void ticks(int count)
-    {
-        for (int i = 0; i < count; ++i)
-            machine.tick();
-    }
-    QStringList bufferFiles() const
-    {
-        return QDir(bufferFolder).entryList(QDir::Files, QDir::Name);
-    }
-    QByteArray game(int slot) const { return readFile(gameFiles[size_t(slot)]); }
-};
-
-} // namespace
 
 class HandOffFaultsTest : public QObject
 {
@@ -76,7 +19,7 @@ private slots:
 
 void HandOffFaultsTest::unwritableGameFolderIsToldAndHandOffResumes()
 {
-    HandOff h;
+    HandOffHarness h;
     UnwritableFolder folder(h.gameFolder);
     h.addBufferFiles(0, 3);
     h.ticks(3);
@@ -107,10 +50,10 @@ void HandOffFaultsTest::unwritableGameFolderIsToldAndHandOffResumes()
 
 void HandOffFaultsTest::gameFolderRemovedMidStream()
 {
-    HandOff h;
+    HandOffHarness h;
     h.addBufferFiles(0, 2);
     h.ticks(3);
-    QVERIFY(QDir(h.root.filePath(QStringLiteral("gta3"))).removeRecursively());
+    QVERIFY(QDir(h.root.filePath(QStringLiteral("Grand Theft Äuto"))).removeRecursively());
     h.addBufferFiles(2, 2);
     h.ticks(5);
     QCOMPARE(h.window.blocked,
@@ -129,7 +72,7 @@ void HandOffFaultsTest::failedMoveNamesTheSystemsReason()
 {
     // A folder under the game file's name: the folder is fine, the move is
     // not, and the reason comes from the system.
-    HandOff h;
+    HandOffHarness h;
     QVERIFY(QDir().mkpath(h.gameFiles[0]));
     h.addBufferFiles(0, 2);
     h.ticks(3);
@@ -146,7 +89,7 @@ void HandOffFaultsTest::failedMoveNamesTheSystemsReason()
 
 void HandOffFaultsTest::textsStopWhenTheStreamHasEnded()
 {
-    HandOff h;
+    HandOffHarness h;
     h.addBufferFiles(0, 4);
     h.ticks(3);
     const qsizetype textsBefore = h.window.statusTexts.size();

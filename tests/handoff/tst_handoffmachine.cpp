@@ -1,75 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TestFiles.h"
-#include "handoff/HandOffMachine.h"
+#include "HandOffHarness.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-class FakeWindow final : public HandOffListener
-{
-public:
-    void setStatusText(const QString &text) override { statusTexts << text; }
-    void setWelcomeText(const QString &text) override { welcomeTexts << text; }
-    bool autoStartChecked() const override { return autoStart; }
-    void LaunchGame() override { ++launches; }
-
-    QStringList statusTexts;
-    QStringList welcomeTexts;
-    bool autoStart = true;
-    int launches = 0;
-};
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-// A buffer folder and a game folder in a temporary place, with a machine
-// over them.
-struct HandOff
-{
-    QTemporaryDir root;
-    QString bufferFolder = root.filePath(QStringLiteral("buffer")) + QLatin1Char('/');
-    QString gameFolder = root.filePath(QStringLiteral("Grand Theft Äuto/mp3")) + QLatin1Char('/');
-    std::array<QString, 2> gameFiles{gameFolder + QStringLiteral("Tavrix_00.mp3"),
-                                     gameFolder + QStringLiteral("Tavrix_01.mp3")};
-    InUseFileOperations files;
-    FakeWindow window;
-    HandOffMachine machine{files, window};
-
-    explicit HandOff(bool autoStart = false)
-    {
-        QDir().mkpath(bufferFolder);
-        QDir().mkpath(gameFolder);
-        machine.setFolders({bufferFolder, gameFiles});
-        machine.startSession(autoStart);
-    }
-
-    // Buffer files "first" .. "first + count - 1", each holding "audio <n>".
-    void addBufferFiles(int first, int count, const QByteArray &prefix = "audio ")
-    {
-        for (int n = first; n < first + count; ++n)
-            writeFile(bufferFolder + QStringLiteral("%1_strm.mp3").arg(n, 3, 10, QLatin1Char('0')),
-                      prefix + QByteArray::number(n));
-    }
-    void ticks(int count)
-    {
-        for (int i = 0; i < count; ++i)
-            machine.tick();
-    }
-    QStringList bufferFiles() const
-    {
-        return QDir(bufferFolder).entryList(QDir::Files, QDir::Name);
-    }
-    QByteArray game(int slot) const { return contentOf(gameFiles[size_t(slot)]); }
-};
-
-} // namespace
 
 class HandOffMachineTest : public QObject
 {
@@ -100,7 +34,7 @@ void HandOffMachineTest::waitsForTwoFilesInTheBufferFolder()
 {
     QFETCH(int, files);
     QFETCH(bool, bufferFolderChosen);
-    HandOff h;
+    HandOffHarness h;
     h.addBufferFiles(0, files);
     // With no folder chosen, the files of the last folder must not be touched
     // and an empty path must not mean the working directory.
@@ -119,7 +53,7 @@ void HandOffMachineTest::waitsForTwoFilesInTheBufferFolder()
 
 void HandOffMachineTest::firstHandOffFillsBothGameFiles()
 {
-    HandOff h;
+    HandOffHarness h;
     writeFile(h.bufferFolder + QStringLiteral("000_STRM.mp3"), "first");
     h.addBufferFiles(1, 1);
 
@@ -141,7 +75,7 @@ void HandOffMachineTest::firstHandOffFillsBothGameFiles()
 
 void HandOffMachineTest::filesPilingUpGoOneByOneIntoAlternatingSlots()
 {
-    HandOff h;
+    HandOffHarness h;
     h.addBufferFiles(0, 4);
     h.ticks(6);
     QCOMPARE(h.game(0), QByteArray("audio 0"));
@@ -158,7 +92,7 @@ void HandOffMachineTest::filesPilingUpGoOneByOneIntoAlternatingSlots()
 
 void HandOffMachineTest::gameFileInUseSendsTheFileToTheOtherSlot()
 {
-    HandOff h;
+    HandOffHarness h;
     writeFile(h.gameFiles[0], "playing");
     h.files.inUse << h.gameFiles[0];
     h.addBufferFiles(0, 3);
@@ -193,7 +127,7 @@ void HandOffMachineTest::countdownAndLaunchAfterTheFirstHandOff_data()
 void HandOffMachineTest::countdownAndLaunchAfterTheFirstHandOff()
 {
     QFETCH(bool, autoStartChecked);
-    HandOff h(true);
+    HandOffHarness h(true);
     h.window.autoStart = autoStartChecked;
     h.addBufferFiles(0, 3);
 
@@ -221,7 +155,7 @@ void HandOffMachineTest::countdownAndLaunchAfterTheFirstHandOff()
 
 void HandOffMachineTest::secondSessionContinuesSlotAndStage()
 {
-    HandOff h(true);
+    HandOffHarness h(true);
     h.addBufferFiles(0, 2);
     h.ticks(3 + 2); // moved, then two countdown steps
 
@@ -251,7 +185,7 @@ void HandOffMachineTest::moveThatCannotBeMadeKeepsTheFile()
 {
     {
         // Both game files held open.
-        HandOff h;
+        HandOffHarness h;
         writeFile(h.gameFiles[0], "old 0");
         writeFile(h.gameFiles[1], "old 1");
         h.files.inUse << h.gameFiles[0] << h.gameFiles[1];
@@ -272,7 +206,7 @@ void HandOffMachineTest::moveThatCannotBeMadeKeepsTheFile()
     {
         // A new start empties the buffer folder between choosing a file and
         // moving it; its new "000" is being written and must stay.
-        HandOff h;
+        HandOffHarness h;
         writeFile(h.gameFiles[0], "old 0");
         h.addBufferFiles(0, 2);
         h.ticks(1);

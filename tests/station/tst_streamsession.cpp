@@ -7,6 +7,7 @@
 
 #include "AudioSamples.h"
 #include "HttpFileServer.h"
+#include "RecordedSession.h"
 #include "ScriptedStation.h"
 #include "TestFiles.h"
 #include "audio/Mp3Transcoder.h"
@@ -55,63 +56,7 @@ QByteArray noiseBytes(qsizetype size)
     return bytes;
 }
 
-// A session with the built socket component, writing into a temporary
-// buffer folder, with what it reported recorded.
-struct SessionUnderTest
-{
-    SessionUnderTest()
-        : session(SocketModule::create(QStringLiteral(TAVRIX_COMPONENT_DIR), &loadError))
-    {
-        QObject::connect(&session, &StreamSession::headersRead,
-                         [this](const StationHeaders &read) { headers << read; });
-        QObject::connect(&session, &StreamSession::progress, [this](qint64 bytes, qint64 fileSize) {
-            lastProgress = bytes;
-            fileSizeBytes = fileSize;
-        });
-        QObject::connect(&session, &StreamSession::stopped,
-                         [this](const SessionStop &stop) { stops << stop; });
-        QObject::connect(&session, &StreamSession::socketErrorMessage,
-                         [this](const QString &text) { socketMessages << text; });
-        QObject::connect(&session, &StreamSession::reconnecting,
-                         [this](int seconds, int attempt, const QString &why) {
-                             reconnects << qMakePair(seconds, attempt);
-                             lossReasons << why;
-                         });
-    }
-
-    // Starts a session with `address` ("host:port[/path]") and files of
-    // `fileSizeKB` KB.
-    void start(const QString &address, qint32 fileSizeKB = 128)
-    {
-        const StationAddressParse parsed = parseStationAddress(address);
-        QVERIFY(parsed.address);
-        session.start(*parsed.address, folder(), fileSizeKB);
-    }
-
-    QString folder() const { return root.path() + QLatin1Char('/'); }
-    QStringList bufferFiles() const
-    {
-        return QDir(root.path()).entryList({QStringLiteral("*.mp3")}, QDir::Files, QDir::Name);
-    }
-    QByteArray allBufferBytes() const
-    {
-        QByteArray all;
-        for (const QString &name : bufferFiles())
-            all += readFile(folder() + name);
-        return all;
-    }
-
-    QTemporaryDir root;
-    QString loadError;
-    StreamSession session;
-    QList<StationHeaders> headers;
-    QList<SessionStop> stops;
-    QStringList socketMessages;
-    QList<QPair<int, int>> reconnects; // wait in seconds, attempt
-    QStringList lossReasons;
-    qint64 lastProgress = -1;
-    qint64 fileSizeBytes = 0;
-};
+using SessionUnderTest = RecordedSession;
 
 // The process's anonymous resident memory in bytes (RssAnon), 0 if unknown.
 qint64 anonymousMemory()
