@@ -10,15 +10,18 @@
 
 namespace {
 
-class RecordingWindow final : public HandOffListener
+// What the machine tells, as a window would show it.
+class RecordingWindow final
 {
 public:
-    void setStatusText(const QString &text) override { statusTexts << text; }
-    void setWelcomeText(const QString &) override {}
-    bool autoStartChecked() const override { return false; }
-    void LaunchGame() override {}
-    void handOffBlocked(const QString &reason) override { blocked << reason; }
-    void handOffResumed() override { ++resumed; }
+    explicit RecordingWindow(HandOffMachine &machine)
+    {
+        QObject::connect(&machine, &HandOffMachine::statusChanged, &machine,
+                         [this](const QString &text) { statusTexts << text; });
+        QObject::connect(&machine, &HandOffMachine::blocked, &machine,
+                         [this](const QString &reason) { blocked << reason; });
+        QObject::connect(&machine, &HandOffMachine::resumed, &machine, [this] { ++resumed; });
+    }
 
     QStringList statusTexts;
     QStringList blocked;
@@ -33,8 +36,8 @@ struct HandOff
     std::array<QString, 2> gameFiles{gameFolder + QStringLiteral("Tavrix_00.mp3"),
                                      gameFolder + QStringLiteral("Tavrix_01.mp3")};
     InUseFileOperations files;
-    RecordingWindow window;
-    HandOffMachine machine{files, window};
+    HandOffMachine machine{files};
+    RecordingWindow window{machine};
 
     HandOff()
     {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/SocketModuleLoader.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOperations.h"
 #include "platform/PlatformServices.h"
@@ -49,6 +50,7 @@ struct ProductionPlatform
                                 &shell,
                                 &files,
                                 QCoreApplication::applicationDirPath(),
+                                socketModuleIn(QCoreApplication::applicationDirPath()),
                                 Settings::defaultFilePath(),
                                 QDir::homePath(),
                                 QProcessEnvironment::systemEnvironment()};
