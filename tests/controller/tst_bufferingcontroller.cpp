@@ -54,8 +54,8 @@ class BufferingControllerTest : public QObject
 
 private slots:
     void startEmptiesOnlyTheProgramsFiles();
-    void startWithoutSocketComponent();
-    void invalidAddressDeletesNothing();
+    void refusedStartDeletesNothing_data();
+    void refusedStartDeletesNothing();
     void unwritableGameFolderIsToldAndHandOffResumes();
     void lostStationsFilesStillReachTheGame();
     void fullDiskNamesTheCause();
@@ -88,29 +88,35 @@ void BufferingControllerTest::startEmptiesOnlyTheProgramsFiles()
     QVERIFY(!left.contains(QStringLiteral("OLD.MP3")));
 }
 
-void BufferingControllerTest::startWithoutSocketComponent()
+void BufferingControllerTest::refusedStartDeletesNothing_data()
 {
-    QTemporaryDir emptyComponentFolder;
-    ControllerSession s(emptyComponentFolder.path());
-    writeFile(s.gameFolder + QStringLiteral("Tavrix_00.mp3"), "old 0");
-    s.start(QStringLiteral("127.0.0.1:8000"));
-    QCOMPARE(s.services.dialogs.messages.size(), 1);
-    QCOMPARE(s.services.dialogs.messages.first().icon, MessageIcon::Stop);
-    QVERIFY(s.services.dialogs.messages.first().text.contains(QStringLiteral("network component")));
-    QVERIFY(!s.controller.isStreaming());
-    QVERIFY(QFileInfo::exists(s.gameFolder + QStringLiteral("Tavrix_00.mp3")));
+    QTest::addColumn<bool>("withSocket");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("invalid address") << true << "no address at all"
+                                     << "Please enter a valid URL";
+    QTest::newRow("no socket component")
+        << false << "127.0.0.1:8000"
+        << "Tavrix cannot connect to a station: its network component could not be loaded.";
 }
 
-void BufferingControllerTest::invalidAddressDeletesNothing()
+void BufferingControllerTest::refusedStartDeletesNothing()
 {
-    ControllerSession s;
+    QFETCH(bool, withSocket);
+    QFETCH(QString, address);
+    QFETCH(QString, told);
+    QTemporaryDir emptyComponentFolder;
+    ControllerSession s(withSocket ? QStringLiteral(TAVRIX_COMPONENT_DIR)
+                                   : emptyComponentFolder.path());
     writeFile(s.gameFolder + QStringLiteral("Tavrix_00.mp3"), "game 0");
     writeFile(s.gameFolder + QStringLiteral("Tavrix_01.mp3"), "game 1");
     writeFile(s.bufferFolder + QStringLiteral("004_strm.mp3"), "buffered");
-    s.start(QStringLiteral("no address at all"));
+    s.start(address);
     QCOMPARE(s.services.dialogs.messages.size(), 1);
-    QVERIFY(s.services.dialogs.messages.first().text.startsWith(
-        QStringLiteral("Please enter a valid URL")));
+    QCOMPARE(s.services.dialogs.messages.first().icon, MessageIcon::Stop);
+    QVERIFY2(s.services.dialogs.messages.first().text.startsWith(told),
+             qPrintable(s.services.dialogs.messages.first().text));
+    QVERIFY(!s.controller.isStreaming());
     QCOMPARE(readFile(s.gameFolder + QStringLiteral("Tavrix_00.mp3")), QByteArray("game 0"));
     QCOMPARE(readFile(s.gameFolder + QStringLiteral("Tavrix_01.mp3")), QByteArray("game 1"));
     QCOMPARE(s.bufferFiles(), QStringList{QStringLiteral("004_strm.mp3")});
@@ -198,14 +204,16 @@ void BufferingControllerTest::fullDiskNamesTheCause()
     station.chunks = {icyHeader("Full FM", "Test", "http://example.org", "128"),
                       audioBytes(48 * 1024, 1), audioBytes(48 * 1024, 2)};
     s.start(QStringLiteral("http://") + station.address(), true);
-    QTRY_COMPARE(s.messagesStartingWith(QStringLiteral("Buffering has stopped")), qsizetype(1));
-    const QString text = s.services.dialogs.messages.last().text;
+    QTRY_COMPARE(s.run.stops.size(), 1);
+    const QString text = s.run.stops.first().message;
+    QVERIFY(text.startsWith(QStringLiteral("Buffering has stopped")));
     QVERIFY2(text.contains(s.bufferFolder + QStringLiteral("000_strm.mp3: No space left on "
                                                            "device")),
              qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral(" of 49152 bytes of this arrival written")),
              qPrintable(text));
-    QCOMPARE(s.status(), QStringLiteral("Buffering stopped: a buffer file could not be written."));
+    QCOMPARE(s.run.stops.first().status,
+             QStringLiteral("Buffering stopped: a buffer file could not be written."));
 }
 
 void BufferingControllerTest::gameStartsTheWayItIsInstalled_data()

@@ -11,6 +11,8 @@ RecordedController::RecordedController(const PlatformServices &platform)
                      [this](const QString &text) { statuses << text; });
     QObject::connect(&controller, &BufferingController::welcomeChanged, &controller,
                      [this](const QString &text) { welcomes << text; });
+    QObject::connect(&controller, &BufferingController::stopped, &controller,
+                     [this](const SessionStop &stop) { stops << stop; });
     QObject::connect(&controller, &BufferingController::bufferFolderChanged, &controller,
                      [this](const QString &folder) { bufferFolder = folder; });
     QObject::connect(&controller, &BufferingController::gameFolderChanged, &controller,

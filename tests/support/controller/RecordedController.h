@@ -3,6 +3,7 @@
 
 #include "controller/BufferingController.h"
 #include "settings/Settings.h"
+#include "stream/StreamSession.h"
 
 #include <QStringList>
 
@@ -16,6 +17,7 @@ struct RecordedController
     BufferingController controller;
     QStringList statuses; // every status line, oldest first
     QStringList welcomes; // every welcome label text, oldest first
+    QList<SessionStop> stops;
     QString bufferFolder; // the folders as shown
     QString gameFolder;
 
