@@ -19,11 +19,6 @@
 
 namespace {
 
-QString statusOf(const MainWindowSession &s)
-{
-    return s.get<QLabel>("lblStatus")->text();
-}
-
 // Which signals the process catches, from /proc (bit n-1 for signal n).
 quint64 caughtSignals(qint64 pid)
 {
@@ -62,7 +57,7 @@ void FaultsTest::settingsAreSavedWhenTheyChange()
     ScriptedStation station;
     station.chunks = {icyHeader("Saved FM", "Test", "http://example.org", "128"), audioBytes(1024)};
     s.start(QStringLiteral("http://") + station.address());
-    QTRY_VERIFY(statusOf(s).startsWith(QStringLiteral("Buffering")));
+    QTRY_VERIFY(s.get<QLabel>("lblStatus")->text().startsWith(QStringLiteral("Buffering")));
     const Settings stored(s.services.location.configFile());
     // The presets take slots 0 to 3: the new station is the fifth, and plays.
     QCOMPARE(stored.recentUrl(4), QStringLiteral("http://") + station.address());

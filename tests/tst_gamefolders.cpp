@@ -1,33 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The game as people install it on Linux, met through the main window: the
-// games found in a stand-in home are offered for the GTA MP3s folder, the
-// game's report is kept before it is rewritten and paths are shown as they
-// are. How the game starts and the folder rules are tested without a window
-// in tst_bufferingcontroller and tst_folderrules.
+// games found in a stand-in home are offered for the GTA MP3s folder, once
+// as a question or as a list, a missing MP3 folder is made, and paths are
+// shown as they are. How the game starts and the folder rules are tested
+// without a window in tst_bufferingcontroller and tst_folderrules.
 
 #include "GameHome.h"
 #include "MainWindowSession.h"
-#include "ScriptedStation.h"
 #include "handoff/GameFolder.h"
-#include "handoff/ReportBackup.h"
-#include "platform/Shell.h"
 #include "settings/Settings.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -48,7 +40,6 @@ void GameFoldersTest::oneSteamGameIsOfferedOnce()
     const QString game = h.installSteamGta3(true);
     const QString mp3 = game + QStringLiteral("/mp3/");
     const QString report = mp3 + QStringLiteral("MP3Report.txt");
-    const QString reports = h.services.location.dataFolder() + QStringLiteral("/tavrix/reports");
 
     // First run: one question, once the window is up; "No" leaves the
     // folder unset but remembers that it was asked.
@@ -83,20 +74,6 @@ void GameFoldersTest::oneSteamGameIsOfferedOnce()
     QCOMPARE(h.services.dialogs.choices.size(), 0);
     QCOMPARE(shown(window, "txtRadioPath"), mp3);
     QCOMPARE(Settings(h.services.location.configFile()).radioPath(), mp3);
-
-    // The report is rewritten; the game's own is kept, and the message says
-    // where.
-    QCOMPARE(readFile(report), GameFolder::reportContent());
-    const QString copy = ReportBackup(ReportBackup::defaultDataFolder()).copyPathFor(report);
-    QVERIFY(copy.startsWith(reports));
-    QCOMPARE(readFile(copy), QByteArray("the game's own report"));
-    QVERIFY(h.services.dialogs.messages.last().text.endsWith(QStringLiteral("kept in ") + copy));
-
-    // Choosing the folder again keeps the first copy, never Tavrix's report.
-    h.services.dialogs.folders = {mp3};
-    click(window, "cmdGTAfolder");
-    QCOMPARE(QDir(reports).entryList(QDir::Files), QStringList{QFileInfo(copy).fileName()});
-    QCOMPARE(readFile(copy), QByteArray("the game's own report"));
 }
 
 void GameFoldersTest::severalGamesAreListed()

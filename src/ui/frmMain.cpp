@@ -99,9 +99,10 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
 
 frmMain::~frmMain()
 {
-    // The About window clears m_about when it goes; let it go while this
-    // window is still whole.
+    // The About window clears m_about when it goes, and the controller uses
+    // this window's settings: both go while this window is still whole.
     delete m_about;
+    delete m_controller;
 }
 
 void frmMain::connectControls()

@@ -147,17 +147,12 @@ void BufferingControllerTest::unwritableGameFolderIsToldAndHandOffResumes()
              qsizetype(1));
     QCOMPARE(s.bufferFiles().size(), 4);
 
-    // Step by step: the first move after the fault says the folder works again.
-    s.handOffTimer()->stop();
+    // The machine's own tests follow the resumption step by step; here the
+    // files flow again without a second word.
     QVERIFY(game.unlock());
-    const QString resumed = QStringLiteral("The game folder takes files again: hand-off resumed.");
-    for (int tick = 0; tick < 10 && s.status() != resumed; ++tick)
-        QMetaObject::invokeMethod(s.handOffTimer(), "timeout");
-    QCOMPARE(s.status(), resumed);
-    QCOMPARE(readFile(s.gameFolder + QStringLiteral("Tavrix_00.mp3")), audioBytes(140 * 1024, 1));
-
-    s.handOffTimer()->start(5);
     QTRY_COMPARE(s.bufferFiles().size(), 1);
+    QVERIFY(s.run.statuses.contains(
+        QStringLiteral("The game folder takes files again: hand-off resumed.")));
     // 000 and 002 went to the first name in turn, 001 to the second.
     QCOMPARE(readFile(s.gameFolder + QStringLiteral("Tavrix_00.mp3")), audioBytes(140 * 1024, 3));
     QCOMPARE(readFile(s.gameFolder + QStringLiteral("Tavrix_01.mp3")), audioBytes(140 * 1024, 2));

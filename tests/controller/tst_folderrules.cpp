@@ -12,7 +12,6 @@
 #include "handoff/ReportBackup.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTest>
@@ -29,17 +28,6 @@ void storeFolders(const TestServices &services, const QString &buffer, const QSt
     settings.setBufferPath(buffer);
     settings.setRadioPath(radio);
     QVERIFY(settings.sync());
-}
-
-// The files below `folder`, relative to it, sorted.
-QStringList filesBelow(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
 }
 
 } // namespace
@@ -137,6 +125,11 @@ void FolderRulesTest::gameFolderChoice()
     QCOMPARE(readFile(report), GameFolder::reportContent());
     QVERIFY(!(QFileInfo(report).permissions() & QFileDevice::WriteOwner));
     QCOMPARE(Settings(services.location.configFile()).radioPath(), gameFolder);
+    // The game's own report is kept first, and the message says where.
+    const QString copy = ReportBackup(ReportBackup::defaultDataFolder()).copyPathFor(report);
+    QVERIFY(copy.startsWith(services.location.dataFolder() + QStringLiteral("/tavrix/reports/")));
+    QCOMPARE(readFile(copy), QByteArray(5000, 'o'));
+    QVERIFY(services.dialogs.messages.first().text.endsWith(QStringLiteral("kept in ") + copy));
 }
 
 void FolderRulesTest::reportThatCannotBeKeptIsNotRewritten()
@@ -191,7 +184,8 @@ void FolderRulesTest::bufferFolderChoice()
     QVERIFY(question.text.endsWith(folder));
     QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("notes.txt")});
     const QString trash = services.location.dataFolder() + QStringLiteral("/Trash");
-    QCOMPARE(filesBelow(trash + QStringLiteral("/files")), QStringList{QStringLiteral("Song.mp3")});
+    QCOMPARE(QDir(trash + QStringLiteral("/files")).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("Song.mp3")});
     QCOMPARE(readFile(trash + QStringLiteral("/files/Song.mp3")), QByteArray("the user's"));
     QCOMPARE(run.bufferFolder, folder);
     QCOMPARE(stored(), folder);

@@ -4,6 +4,8 @@
 #include "TestServices.h"
 
 #include <QByteArrayList>
+#include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -13,16 +15,55 @@ struct SessionFolders
 {
     QTemporaryDir root;
     TestServices services;
-    QString gameFolder;
-    QString bufferFolder;
+    QString gameFolder = root.path() + QStringLiteral("/gta3/mp3/");
+    QString bufferFolder = root.path() + QStringLiteral("/buffer/");
 
-    SessionFolders();
+    SessionFolders()
+    {
+        writeFile(gameFolder + QStringLiteral("MP3Report.txt"), "old report");
+        QDir().mkpath(bufferFolder);
+    }
 
-    QStringList bufferFiles() const;
-    QByteArray allBufferBytes() const;         // the buffer files joined in name order
-    QByteArrayList bufferFileContents() const; // the non-empty buffer files, in name order
+    QStringList bufferFiles() const
+    {
+        return QDir(bufferFolder).entryList({QStringLiteral("*.mp3")}, QDir::Files, QDir::Name);
+    }
+    // The buffer files joined in name order.
+    QByteArray allBufferBytes() const { return bufferFileContents().join(); }
+    // The non-empty buffer files, in name order.
+    QByteArrayList bufferFileContents() const
+    {
+        QByteArrayList contents;
+        for (const QString &name : bufferFiles()) {
+            if (QByteArray bytes = readFile(bufferFolder + name); !bytes.isEmpty())
+                contents << bytes;
+        }
+        return contents;
+    }
     // The files of the buffer folder this process holds open.
-    QStringList openBufferFiles() const;
-    bool showedMessage(const QString &text) const;
-    qsizetype messagesStartingWith(const QString &prefix) const;
+    QStringList openBufferFiles() const
+    {
+        QStringList open;
+        const QDir descriptors(QStringLiteral("/proc/self/fd"));
+        for (const QFileInfo &link : descriptors.entryInfoList(QDir::Files | QDir::System)) {
+            if (const QString target = link.symLinkTarget(); target.startsWith(bufferFolder))
+                open << target;
+        }
+        return open;
+    }
+    qsizetype messagesStartingWith(const QString &prefix) const
+    {
+        qsizetype count = 0;
+        for (const auto &message : services.dialogs.messages)
+            count += message.text.startsWith(prefix) ? 1 : 0;
+        return count;
+    }
+    bool showedMessage(const QString &text) const
+    {
+        for (const auto &message : services.dialogs.messages) {
+            if (message.text == text)
+                return true;
+        }
+        return false;
+    }
 };
