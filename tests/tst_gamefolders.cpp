@@ -7,7 +7,7 @@
 
 #include "GameHome.h"
 #include "MainWindowSession.h"
-#include "handoff/GameFolder.h"
+#include "game/GameFolder.h"
 #include "settings/Settings.h"
 
 #include <QApplication>

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "app/SocketModuleLoader.h"
+#include "handoff/FileOperations.h"
 #include "platform/Dialogs.h"
-#include "platform/FileOperations.h"
-#include "platform/PlatformServices.h"
 #include "platform/Shell.h"
 #include "settings/Settings.h"
+#include "ui/PlatformServices.h"
 #include "ui/Resources.h"
 #include "ui/WindowFont.h"
 

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controller/BufferingController.h"
 
-#include "handoff/GameFolder.h"
-#include "handoff/GameInstallationFinder.h"
+#include "audio/AudioPipeline.h"
+#include "game/GameFolder.h"
+#include "game/GameInstallationFinder.h"
 #include "platform/Shell.h"
 #include "settings/Settings.h"
-#include "stream/AudioPipeline.h"
-#include "stream/StationAddress.h"
-#include "stream/StreamSession.h"
+#include "station/StationAddress.h"
+#include "station/StreamSession.h"
 
 #include <QTimer>
 #include <utility>
@@ -21,12 +21,12 @@ constexpr std::chrono::milliseconds DisplayInterval(100);
 
 } // namespace
 
-BufferingController::BufferingController(const PlatformServices &services, Settings &settings,
-                                         QWidget *dialogOwner, QObject *parent)
+BufferingController::BufferingController(const BufferingServices &services, Settings &settings,
+                                         QObject *parent)
     : QObject(parent)
     , m_services(services)
     , m_settings(settings)
-    , m_messages(*services.dialogs, dialogOwner)
+    , m_messages(*services.dialogs, services.dialogOwner)
     , m_folders(settings, m_messages, *services.files)
     , m_handOff(*services.files)
     , m_progressDisplay(DisplayInterval, this, [this] { showPendingProgress(); })

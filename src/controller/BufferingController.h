@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "audio/TitleHistory.h"
 #include "controller/BufferModes.h"
+#include "controller/BufferingServices.h"
 #include "controller/FolderRules.h"
 #include "controller/Messages.h"
-#include "handoff/GameInstallation.h"
+#include "game/GameInstallation.h"
 #include "handoff/HandOffMachine.h"
-#include "platform/PlatformServices.h"
-#include "stream/TitleHistory.h"
 #include "util/ThrottledCall.h"
 
 #include <QObject>
@@ -37,8 +37,7 @@ public:
         QList<PlayedTitle> entries;
     };
 
-    // `dialogOwner` is the window the message boxes belong to.
-    BufferingController(const PlatformServices &services, Settings &settings, QWidget *dialogOwner,
+    BufferingController(const BufferingServices &services, Settings &settings,
                         QObject *parent = nullptr);
     ~BufferingController() override;
 
@@ -119,7 +118,7 @@ private:
     void handOffBlocked(const QString &reason);
     void LaunchGame();
 
-    PlatformServices m_services;
+    BufferingServices m_services;
     Settings &m_settings;
     Messages m_messages;
     FolderRules m_folders;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controller/FolderRules.h"
 
-#include "handoff/GameFolder.h"
-#include "handoff/ReportBackup.h"
-#include "platform/BufferFolderCleanup.h"
-#include "platform/FileOperations.h"
+#include "bufferfiles/BufferFolderCleanup.h"
+#include "game/GameFolder.h"
+#include "game/ReportBackup.h"
+#include "handoff/FileOperations.h"
 #include "platform/FolderCheck.h"
 #include "settings/Settings.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "bufferfiles/FolderListing.h"
 #include "controller/Messages.h"
-#include "handoff/FolderListing.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/GameLauncher.h"
 
-#include "handoff/GameInstallationFinder.h"
+#include "game/GameInstallationFinder.h"
 
 #include <QFileInfo>
 #include <QProcess>

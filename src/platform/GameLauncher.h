@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "handoff/GameLaunchPlan.h"
+#include "game/GameLaunchPlan.h"
 
 #include <QProcessEnvironment>
 #include <QString>

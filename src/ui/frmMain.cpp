@@ -3,7 +3,7 @@
 
 #include "controller/BufferingController.h"
 #include "platform/FolderCheck.h"
-#include "stream/StreamSession.h"
+#include "station/StreamSession.h"
 #include "ui/Accessibility.h"
 #include "ui/ClickableLabel.h"
 #include "ui/ColourContrast.h"
@@ -78,7 +78,7 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     loadResources();
     Accessibility::install();
     build(this);
-    m_controller = new BufferingController(m_services, m_settings, this, this);
+    m_controller = new BufferingController(m_services.forBuffering(this), m_settings, this);
     connectControls();
     connectController();
 

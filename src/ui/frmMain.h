@@ -2,9 +2,9 @@
 #pragma once
 
 #include "platform/Dialogs.h"
-#include "platform/PlatformServices.h"
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
+#include "ui/PlatformServices.h"
 #include "ui/frmMainControls.h"
 
 #include <QWidget>

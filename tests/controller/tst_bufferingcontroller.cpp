@@ -10,7 +10,7 @@
 #include "ScratchMount.h"
 #include "ScriptedStation.h"
 #include "UnwritableFolder.h"
-#include "stream/StreamSession.h"
+#include "station/StreamSession.h"
 
 #include <QDir>
 #include <QFileInfo>

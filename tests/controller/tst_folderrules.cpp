@@ -8,8 +8,8 @@
 #include "ControllerSession.h"
 #include "GameHome.h"
 #include "UnwritableFolder.h"
-#include "handoff/GameFolder.h"
-#include "handoff/ReportBackup.h"
+#include "game/GameFolder.h"
+#include "game/ReportBackup.h"
 
 #include <QDir>
 #include <QFileInfo>

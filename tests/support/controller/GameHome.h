@@ -2,7 +2,7 @@
 #pragma once
 
 #include "TestServices.h"
-#include "handoff/GameInstallation.h"
+#include "game/GameInstallation.h"
 #include "platform/GameLauncher.h"
 
 #include <QDir>

@@ -3,7 +3,8 @@
 
 #include "controller/BufferingController.h"
 #include "settings/Settings.h"
-#include "stream/StreamSession.h"
+#include "station/StreamSession.h"
+#include "ui/PlatformServices.h"
 
 #include <QStringList>
 #include <QTimer>
@@ -22,7 +23,7 @@ struct RecordedController
 
     explicit RecordedController(const PlatformServices &platform)
         : settings(platform.settingsFile)
-        , controller(platform, settings, nullptr)
+        , controller(platform.forBuffering(nullptr), settings)
     {
         using C = BufferingController;
         QObject::connect(&controller, &C::statusChanged,
