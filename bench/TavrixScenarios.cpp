@@ -213,6 +213,7 @@ public:
                                         &shell,
                                         &files,
                                         QCoreApplication::applicationDirPath(),
+                                        socketModuleIn(QCoreApplication::applicationDirPath()),
                                         Settings::defaultFilePath(),
                                         QString(),
                                         QProcessEnvironment()};

@@ -12,9 +12,9 @@ constexpr int CountdownSeconds = 5;
 
 } // namespace
 
-HandOffMachine::HandOffMachine(FileOperations &files, HandOffListener &listener)
-    : m_files(files)
-    , m_listener(listener)
+HandOffMachine::HandOffMachine(FileOperations &files, QObject *parent)
+    : QObject(parent)
+    , m_files(files)
 {}
 
 void HandOffMachine::setFolders(const HandOffFolders &folders)
@@ -42,7 +42,7 @@ void HandOffMachine::streamEnded()
 void HandOffMachine::status(const QString &text)
 {
     if (m_announcing)
-        m_listener.setStatusText(text);
+        emit statusChanged(text);
 }
 
 void HandOffMachine::block(const QString &target, const QString &why)
@@ -57,7 +57,7 @@ void HandOffMachine::block(const QString &target, const QString &why)
         return;
     m_blockedReason = reason;
     status(reason);
-    m_listener.handOffBlocked(reason);
+    emit blocked(reason);
 }
 
 // Moves a buffer file to the game file `target`; a failure blocks the
@@ -94,7 +94,7 @@ void HandOffMachine::moved()
     if (!m_blockedReason.isEmpty()) {
         m_blockedReason.clear();
         status(QStringLiteral("The game folder takes files again: hand-off resumed."));
-        m_listener.handOffResumed();
+        emit resumed();
     }
     if (m_autoStartGame) {
         m_stage = Stage::CountingDown;
@@ -179,18 +179,14 @@ void HandOffMachine::tick()
         break;
     }
     case Stage::CountingDown:
-        // As many dots as the seconds left.
-        m_listener.setWelcomeText(QStringLiteral("Launching game in ") +
-                                  QString::number(m_secondsLeft) +
-                                  QString(m_secondsLeft, QLatin1Char('.')));
+        emit countdown(m_secondsLeft);
         if (--m_secondsLeft == 0)
             m_stage = Stage::Launching;
         break;
     case Stage::Launching:
-        if (m_listener.autoStartChecked())
-            m_listener.LaunchGame();
         m_autoStartGame = false;
         m_stage = Stage::WaitingForFile;
+        emit launchDue();
         break;
     }
 }

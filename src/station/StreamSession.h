@@ -141,6 +141,7 @@ private:
 
     void attemptFailed(SessionStop::Reason reason, const QString &status, const QString &message);
     void refuseStation(const QString &message);
+    void audioRefused(const QString &reason);
     void endOnFileError(const QString &reason);
     void connectionLost(const QString &why);
     void reconnectNow();

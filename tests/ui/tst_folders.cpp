@@ -4,7 +4,6 @@
 
 #include "MainWindowSession.h"
 #include "ScriptedStation.h"
-#include "game/GameFolder.h"
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
 
@@ -13,25 +12,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
-#include <memory>
-
-namespace {
-
-QString shown(const frmMain &window, const char *box)
-{
-    return control<QLineEdit>(window, box)->text();
-}
-
-void click(const frmMain &window, const char *button)
-{
-    control<QPushButton>(window, button)->click();
-}
-
-} // namespace
 
 class FoldersTest : public QObject
 {
@@ -40,13 +23,9 @@ class FoldersTest : public QObject
 private slots:
     void firstRun();
     void restartKeepsFoldersAndStations();
-    void storedBufferFolderGone();
     void lastUsedSelectsItem_data();
     void lastUsedSelectsItem();
-    void gameFolderChoice();
-    void gameFolderWithoutReport();
-    void bufferFolderChoice();
-    void handOffWaitsForTheDeletionQuestion();
+    void folderButtons();
 };
 
 void FoldersTest::firstRun()
@@ -111,25 +90,6 @@ void FoldersTest::restartKeepsFoldersAndStations()
     window.close();
 }
 
-void FoldersTest::storedBufferFolderGone()
-{
-    TestServices services;
-    const QString gone = services.location.root() + QStringLiteral("/Gone/");
-    {
-        Settings stored(services.location.configFile());
-        stored.setBufferPath(gone);
-    }
-    frmMain window(services.services());
-    // The stored folder is shown with its problem, not replaced behind the
-    // user's back; the stored text stays until the user picks a folder.
-    QCOMPARE(shown(window, "txtBufferPath"), gone);
-    QVERIFY2(
-        control<QLabel>(window, "lblStatus")->text().contains(QStringLiteral("does not exist")),
-        qPrintable(control<QLabel>(window, "lblStatus")->text()));
-    window.close();
-    QCOMPARE(Settings(services.location.configFile()).bufferPath(), gone);
-}
-
 void FoldersTest::lastUsedSelectsItem_data()
 {
     QTest::addColumn<QString>("lastUsed");
@@ -164,153 +124,18 @@ void FoldersTest::lastUsedSelectsItem()
     QCOMPARE(shown(window, "txtURL"), expectedUrl);
 }
 
-void FoldersTest::gameFolderChoice()
+// The folder buttons open their pickers; a cancelled picker changes nothing.
+// The folder rules themselves are tested in tst_folderrules.
+void FoldersTest::folderButtons()
 {
-    QTemporaryDir root;
-    const QString gameFolder = root.path() + QStringLiteral("/GTA3/mp3/");
-    writeFile(gameFolder + QStringLiteral("mp3report.TXT"), QByteArray(5000, 'o'));
-    QFile::setPermissions(gameFolder + QStringLiteral("mp3report.TXT"),
-                          QFileDevice::ReadOwner | QFileDevice::ReadUser);
-    writeFile(root.path() + QStringLiteral("/GTA3/GTA-VC.EXE"), "vc");
-    writeFile(root.path() + QStringLiteral("/GTA3/gta3.exe"), "iii");
-
-    TestServices services;
-    frmMain window(services.services());
-    services.dialogs.folders = {root.path() + QStringLiteral("/GTA3/mp3")};
-    click(window, "cmdGTAfolder");
-
-    QCOMPARE(services.dialogs.pickerTitles,
-             QStringList{QStringLiteral("Select the location of the GTA MP3s folder...")});
-    QCOMPARE(services.dialogs.messages.size(), 1);
-    QCOMPARE(services.dialogs.messages.first().icon, MessageIcon::Information);
-    QCOMPARE(shown(window, "txtRadioPath"), gameFolder);
-    // Rewritten under the name found, read-only again.
-    const QString report = gameFolder + QStringLiteral("mp3report.TXT");
-    QCOMPARE(readFile(report), GameFolder::reportContent());
-    QVERIFY(!(QFileInfo(report).permissions() & QFileDevice::WriteOwner));
-    QCOMPARE(Settings(services.location.configFile()).radioPath(), gameFolder);
-}
-
-void FoldersTest::gameFolderWithoutReport()
-{
-    QTemporaryDir root;
-    TestServices services;
-    frmMain window(services.services());
-    services.dialogs.folders = {root.path() + QStringLiteral("/")};
-    click(window, "cmdGTAfolder");
-    QCOMPARE(services.dialogs.messages.size(), 1);
-    QCOMPARE(services.dialogs.messages.first().icon, MessageIcon::Stop);
-    QCOMPARE(services.dialogs.messages.first().text,
-             QStringLiteral("The selected folder does not contain the MP3Report.txt file. Please "
-                            "select the correct folder."));
-    QCOMPARE(shown(window, "txtRadioPath"), QString());
-
-    // A cancelled picker changes nothing either.
-    click(window, "cmdGTAfolder");
-    QCOMPARE(services.dialogs.messages.size(), 1);
-    window.close();
-    QCOMPARE(Settings(services.location.configFile()).radioPath(), QString());
-}
-
-void FoldersTest::bufferFolderChoice()
-{
-    QTemporaryDir root;
-    const QString folder = root.path() + QStringLiteral("/Buffer/");
-    TestServices services;
-    frmMain window(services.services());
-    const auto stored = [&services] {
-        return Settings(services.location.configFile()).bufferPath();
-    };
-
-    // No MP3 files: no question, accepted and stored.
-    writeFile(folder + QStringLiteral("readme.txt"), "text");
-    services.dialogs.folders = {folder};
-    click(window, "cmdTemporary");
-    QCOMPARE(services.dialogs.messages.size(), 0);
-    QCOMPARE(shown(window, "txtBufferPath"), folder);
-    QCOMPARE(stored(), folder);
-
-    // MP3 files of either letter case: OK removes them (the user's go to the
-    // trash) and keeps the rest.
-    writeFile(folder + QStringLiteral("a.mp3"), "a");
-    writeFile(folder + QStringLiteral("B.MP3"), "b");
-    services.dialogs.folders = {folder};
-    services.dialogs.answers = {MessageAnswer::Ok};
-    click(window, "cmdTemporary");
-    QCOMPARE(services.dialogs.messages.size(), 1);
-    QCOMPARE(services.dialogs.messages.first().buttons, MessageButtons::OkCancel);
-    QCOMPARE(services.dialogs.messages.first().icon, MessageIcon::Exclamation);
-    QVERIFY(services.dialogs.messages.first().text.endsWith(folder));
-    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("readme.txt")});
-    QCOMPARE(stored(), folder);
-
-    // Cancel: refused, nothing deleted, an empty folder stored.
-    writeFile(folder + QStringLiteral("c.mp3"), "c");
-    services.dialogs.messages.clear();
-    services.dialogs.folders = {folder};
-    services.dialogs.answers = {MessageAnswer::Cancel};
-    click(window, "cmdTemporary");
-    QCOMPARE(services.dialogs.messages.size(), 2);
-    QCOMPARE(services.dialogs.messages.last().text,
-             QStringLiteral("Tavrix will not operate until all MP3 files are removed from the "
-                            "selected folder."));
-    QVERIFY(QFileInfo::exists(folder + QStringLiteral("c.mp3")));
-    QCOMPARE(shown(window, "txtBufferPath"), QString());
-    QVERIFY(QSettings(services.location.configFile(), QSettings::IniFormat)
-                .contains(QStringLiteral("Settings/BufferPath")));
-    QCOMPARE(stored(), QString());
-}
-
-// A Dialogs whose deletion question runs the window's timer handler while it
-// is "open", as Qt's nested event loop would.
-class TickingDialogs final : public Dialogs
-{
-public:
-    frmMain *window = nullptr;
-    QString folder;
-    MessageAnswer showMessage(QWidget *, MessageIcon, MessageButtons buttons, const QString &,
-                              const QString &) override
-    {
-        if (buttons == MessageButtons::OkCancel) {
-            // The hand-off timer's ticks, as they would come while the
-            // question waits for the user.
-            auto *timer = control<QTimer>(*window, "tmrMain");
-            for (int i = 0; i < 4; ++i)
-                QMetaObject::invokeMethod(timer, "timeout");
-        }
-        return MessageAnswer::Cancel;
-    }
-    QString pickFolder(QWidget *, const QString &, const QString &) override { return folder; }
-    int chooseItem(QWidget *, const QString &, const QString &, const QStringList &) override
-    {
-        return -1;
-    }
-};
-
-void FoldersTest::handOffWaitsForTheDeletionQuestion()
-{
-    QTemporaryDir root;
-    const QString gameFolder = root.path() + QStringLiteral("/gta/mp3/");
-    const QString userFolder = root.path() + QStringLiteral("/music/");
-    writeFile(gameFolder + QStringLiteral("MP3Report.txt"), "x");
-    writeFile(userFolder + QStringLiteral("01 first song.mp3"), "song 1");
-    writeFile(userFolder + QStringLiteral("02 second song.mp3"), "song 2");
-
-    TestServices services;
-    TickingDialogs dialogs;
-    PlatformServices platform = services.services();
-    platform.dialogs = &dialogs;
-    frmMain window(platform);
-    dialogs.window = &window;
-    dialogs.folder = gameFolder;
-    click(window, "cmdGTAfolder");
-    dialogs.folder = userFolder;
-    click(window, "cmdTemporary");
-
-    QCOMPARE(QDir(userFolder).entryList(QDir::Files).size(), 2);
-    QVERIFY(!QFileInfo::exists(gameFolder + QStringLiteral("Tavrix_00.mp3")));
-    QCOMPARE(control<QLabel>(window, "lblStatus")->text(),
-             QStringLiteral("Streaming not activated."));
+    MainWindowSession s;
+    QCOMPARE(s.services.dialogs.pickerTitles.first(),
+             QStringLiteral("Select the location of the GTA MP3s folder..."));
+    click(*s.window, "cmdGTAfolder");
+    click(*s.window, "cmdTemporary");
+    QCOMPARE(s.services.dialogs.messages.size(), 0);
+    QCOMPARE(shown(*s.window, "txtRadioPath"), s.gameFolder);
+    QCOMPARE(shown(*s.window, "txtBufferPath"), s.bufferFolder);
 }
 
 QTEST_MAIN(FoldersTest)

@@ -2,8 +2,9 @@
 // What the main window shows of a station session against scripted stations
 // on 127.0.0.1: the station's labels and the progress, the buffer mode's file
 // size, refusals, the end of a connection and failures as messages and status
-// texts, the folders emptied at start and the recent list. The session's own
-// byte-level behaviour is tested without a window in tst_streamsession.
+// texts and the recent list. The session's own byte-level behaviour is tested
+// without a window in tst_streamsession, what a start empties and refuses in
+// tst_bufferingcontroller.
 
 #include "MainWindowSession.h"
 #include "ScriptedStation.h"
@@ -56,9 +57,7 @@ private slots:
     void endOfConnection();
     void connectionFailure();
     void fileErrorStopsBuffering();
-    void startEmptiesOnlyTheProgramsFiles();
     void startNeedsBothFolders();
-    void startWithoutSocketComponent();
     void stationJoinsRecentListOnce();
 };
 
@@ -226,30 +225,6 @@ void StreamingTest::fileErrorStopsBuffering()
     cancelToIdle(session);
 }
 
-void StreamingTest::startEmptiesOnlyTheProgramsFiles()
-{
-    MainWindowSession session;
-    writeFile(session.gameFolder + QStringLiteral("Tavrix_00.mp3"), "old 0");
-    writeFile(session.gameFolder + QStringLiteral("Tavrix_01.mp3"), "old 1");
-    writeFile(session.gameFolder + QStringLiteral("My Song.mp3"), "mine");
-    writeFile(session.bufferFolder + QStringLiteral("005_strm.mp3"), "left over");
-    writeFile(session.bufferFolder + QStringLiteral("OLD.MP3"), "left over");
-    writeFile(session.bufferFolder + QStringLiteral("notes.txt"), "kept");
-
-    // A station that never answers: the start has emptied both folders of
-    // the program's files, and only of those.
-    ScriptedStation station;
-    session.start(station.address());
-    QTRY_VERIFY(station.hasClient());
-
-    QCOMPARE(QDir(session.gameFolder).entryList(QDir::Files, QDir::Name),
-             (QStringList{QStringLiteral("MP3Report.txt"), QStringLiteral("My Song.mp3")}));
-    const QStringList left = QDir(session.bufferFolder).entryList(QDir::Files, QDir::Name);
-    QVERIFY(left.contains(QStringLiteral("notes.txt")));
-    QVERIFY(!left.contains(QStringLiteral("005_strm.mp3")));
-    QVERIFY(!left.contains(QStringLiteral("OLD.MP3")));
-}
-
 void StreamingTest::startNeedsBothFolders()
 {
     TestServices services;
@@ -263,20 +238,6 @@ void StreamingTest::startNeedsBothFolders()
              QStringLiteral("Please select the buffer and GTA MP3s folders and retry."));
     QCOMPARE(start->text(), QStringLiteral("Start Buffering"));
     QVERIFY(control<QLineEdit>(window, "txtURL")->isEnabled());
-}
-
-void StreamingTest::startWithoutSocketComponent()
-{
-    QTemporaryDir emptyComponentFolder;
-    MainWindowSession session(emptyComponentFolder.path());
-    writeFile(session.gameFolder + QStringLiteral("Tavrix_00.mp3"), "old 0");
-    session.start(QStringLiteral("127.0.0.1:8000"));
-    QCOMPARE(session.services.dialogs.messages.size(), 1);
-    QCOMPARE(session.services.dialogs.messages.first().icon, MessageIcon::Stop);
-    QVERIFY(session.services.dialogs.messages.first().text.contains(
-        QStringLiteral("network component")));
-    QCOMPARE(session.get<QPushButton>("cmdStart")->text(), QStringLiteral("Start Buffering"));
-    QVERIFY(QFileInfo::exists(session.gameFolder + QStringLiteral("Tavrix_00.mp3")));
 }
 
 void StreamingTest::stationJoinsRecentListOnce()

@@ -5,6 +5,18 @@
 
 #include <QDir>
 
+RecordingHandOffWindow::RecordingHandOffWindow(HandOffMachine &machine)
+{
+    QObject::connect(&machine, &HandOffMachine::statusChanged, &machine,
+                     [this](const QString &text) { statusTexts << text; });
+    QObject::connect(&machine, &HandOffMachine::blocked, &machine,
+                     [this](const QString &reason) { blocked << reason; });
+    QObject::connect(&machine, &HandOffMachine::resumed, &machine, [this] { ++resumed; });
+    QObject::connect(&machine, &HandOffMachine::countdown, &machine,
+                     [this](int secondsLeft) { countdown << secondsLeft; });
+    QObject::connect(&machine, &HandOffMachine::launchDue, &machine, [this] { ++launches; });
+}
+
 HandOffHarness::HandOffHarness(bool autoStart)
 {
     QDir().mkpath(bufferFolder);

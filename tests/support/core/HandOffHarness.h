@@ -5,26 +5,21 @@
 #include "handoff/HandOffMachine.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <array>
 
-// Writes down what the hand-off tells the window.
-class RecordingHandOffWindow final : public HandOffListener
+// Writes down what the hand-off tells, as a window would show it.
+class RecordingHandOffWindow final
 {
 public:
-    void setStatusText(const QString &text) override { statusTexts << text; }
-    void setWelcomeText(const QString &text) override { welcomeTexts << text; }
-    bool autoStartChecked() const override { return autoStart; }
-    void LaunchGame() override { ++launches; }
-    void handOffBlocked(const QString &reason) override { blocked << reason; }
-    void handOffResumed() override { ++resumed; }
+    explicit RecordingHandOffWindow(HandOffMachine &machine);
 
     QStringList statusTexts;
-    QStringList welcomeTexts;
     QStringList blocked;
-    bool autoStart = true;
+    QList<int> countdown;
     int launches = 0;
     int resumed = 0;
 };
@@ -39,8 +34,8 @@ struct HandOffHarness
     std::array<QString, 2> gameFiles{gameFolder + QStringLiteral("Tavrix_00.mp3"),
                                      gameFolder + QStringLiteral("Tavrix_01.mp3")};
     InUseFileOperations files;
-    RecordingHandOffWindow window;
-    HandOffMachine machine{files, window};
+    HandOffMachine machine{files};
+    RecordingHandOffWindow window{machine};
 
     explicit HandOffHarness(bool autoStart = false);
 

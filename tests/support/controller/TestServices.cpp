@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestServices.h"
 
+#include "app/SocketModuleLoader.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -90,6 +92,7 @@ PlatformServices TestServices::services(const QString &componentFolder)
                             &shell,
                             &files,
                             componentFolder,
+                            socketModuleIn(componentFolder),
                             location.configFile(),
                             location.homeFolder(),
                             QProcessEnvironment()};

@@ -4,8 +4,8 @@
 #include <QString>
 #include <array>
 
-// The sizes offered by the custom buffer mode, in the order of the size list.
-// "3076 KB" is 3076 KB, not 3 MB.
+// The buffer modes and the sizes offered by the custom mode, in the order of
+// the size list. "3076 KB" is 3076 KB, not 3 MB.
 namespace BufferModes {
 
 struct CustomSize
@@ -25,5 +25,15 @@ inline constexpr std::array<CustomSize, 6> CustomSizes{{
 
 inline constexpr qint32 ModemKB = 256;      // "56K/ISDN mode"
 inline constexpr qint32 BroadbandKB = 1024; // "DSL/Cable/LAN mode"
+
+enum class Mode { Modem, Broadband, Custom };
+
+// The mode chosen for a session and, in the custom mode, the item of the
+// size list.
+struct Choice
+{
+    Mode mode = Mode::Modem;
+    int customItem = -1;
+};
 
 } // namespace BufferModes
