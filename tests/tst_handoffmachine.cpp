@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "GameFileWatcher.h"
 #include "TestFiles.h"
 #include "handoff/HandOffMachine.h"
 
@@ -6,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -80,6 +82,7 @@ private slots:
     void waitsForTwoFilesInTheBufferFolder();
     void firstHandOffFillsBothGameFiles();
     void filesPilingUpGoOneByOneIntoAlternatingSlots();
+    void gameFilesNeverGoMissing();
     void gameFileInUseSendsTheFileToTheOtherSlot();
     void countdownAndLaunchAfterTheFirstHandOff_data();
     void countdownAndLaunchAfterTheFirstHandOff();
@@ -154,6 +157,23 @@ void HandOffMachineTest::filesPilingUpGoOneByOneIntoAlternatingSlots()
     h.ticks(6);
     QCOMPARE(h.bufferFiles(), QStringList{QStringLiteral("003_strm.mp3")});
     QCOMPARE(h.window.statusTexts.size(), 3);
+}
+
+void HandOffMachineTest::gameFilesNeverGoMissing()
+{
+    // The game may open either name at any moment: once both exist, each
+    // new file takes the old one's place without a moment between.
+    HandOff h;
+    h.addBufferFiles(0, 21);
+    GameFileWatcher watcher(h.gameFiles, std::chrono::milliseconds(1));
+    for (int i = 0; i < 20 * 3; ++i) {
+        h.machine.tick();
+        QThread::msleep(5);
+    }
+    QCOMPARE(h.bufferFiles(), QStringList{QStringLiteral("020_strm.mp3")});
+    QCOMPARE(h.game(1), QByteArray("audio 19"));
+    QVERIFY2(watcher.looks() > 20 * 3, qPrintable(QString::number(watcher.looks())));
+    QCOMPARE(watcher.missing(), 0);
 }
 
 void HandOffMachineTest::gameFileInUseSendsTheFileToTheOtherSlot()
