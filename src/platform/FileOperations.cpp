@@ -56,7 +56,10 @@ FileOperations::Replaced DiskFileOperations::replace(const QString &from, const 
         QFile::remove(part);
     }
     failed(error, QString::fromLocal8Bit(code.message()));
-    const bool refusedInUse = code == std::errc::permission_denied ||
+    // Windows refuses to replace a file another program holds open with a
+    // sharing violation or a denied access, which the standard library
+    // reports as an input/output error or a permission error.
+    const bool refusedInUse = code == std::errc::permission_denied || code == std::errc::io_error ||
                               code == std::errc::device_or_resource_busy ||
                               code == std::errc::text_file_busy;
     return refusedInUse && exists(to) ? Replaced::TargetInUse : Replaced::Failed;
