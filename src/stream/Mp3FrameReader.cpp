@@ -105,24 +105,23 @@ void Mp3FrameReader::step(QList<Frame> &frames)
             // An ID3v2 tag: its size is in the header, in seven bits a byte.
             unsigned char tag[Id3HeaderSize];
             if (!copy(0, Id3HeaderSize, tag)) {
+                // Too few bytes yet: wait while they may still begin a tag.
                 const int have = int(std::min<qint64>(m_fed, 3));
-                if (have > 0 && copy(0, have, tag) && std::memcmp(tag, "ID3", size_t(have)) != 0)
-                    m_state = State::Searching;
-                if (m_state == State::AtStart)
+                copy(0, have, tag);
+                if (std::memcmp(tag, "ID3", size_t(have)) == 0)
                     return;
+                m_state = State::Searching;
                 continue;
             }
             m_state = State::Searching;
-            if (std::memcmp(tag, "ID3", 3) != 0)
-                continue;
+            bool syncSafe = std::memcmp(tag, "ID3", 3) == 0;
             qint64 size = 0;
             for (int i = 6; i < Id3HeaderSize; ++i) {
-                if (tag[i] >= 0x80)
-                    break;
-                size = (size << 7) | tag[i];
-                if (i == Id3HeaderSize - 1)
-                    m_pos = Id3HeaderSize + size + ((tag[5] & 0x10) ? Id3HeaderSize : 0);
+                syncSafe = syncSafe && tag[i] < 0x80;
+                size = (size << 7) | (tag[i] & 0x7f);
             }
+            if (syncSafe)
+                m_pos = Id3HeaderSize + size + ((tag[5] & 0x10) ? Id3HeaderSize : 0);
             continue;
         }
         case State::Searching: {
