@@ -5,9 +5,9 @@
 // the files joined are the stream. The frame reader alone finds the same
 // frames every way, each a whole Layer III frame inside the stream.
 
-#include "stream/BufferFileWriter.h"
-#include "stream/Mp3FrameReader.h"
-#include "stream/Mp3StreamWriter.h"
+#include "audio/Mp3FrameReader.h"
+#include "audio/Mp3StreamWriter.h"
+#include "bufferfiles/BufferFileWriter.h"
 
 #include <QByteArrayList>
 #include <QDir>
