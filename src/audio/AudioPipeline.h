@@ -5,6 +5,7 @@
 #include "audio/IcyMetadataDemuxer.h"
 #include "audio/Mp3StreamWriter.h"
 #include "bufferfiles/BufferFileWriter.h"
+#include "bufferfiles/BufferFolder.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -53,7 +54,7 @@ public:
     // A new session: files of `fileSizeBytes` bytes in `bufferFolder`,
     // numbered from "000_strm.mp3". The first file is created with the first
     // accepted audio, so a refused station leaves no file. Always true.
-    bool startSession(const QString &bufferFolder, qint64 fileSizeBytes);
+    bool startSession(const BufferFolder &bufferFolder, qint64 fileSizeBytes);
     // The audio of a connection whose response has been read.
     void beginStream(const AudioStreamInfo &info);
     // An HLS station: its playlist is read, followed and converted on a thread
@@ -138,7 +139,7 @@ private:
 
     BufferFileWriter m_bufferFile;
     Mp3StreamWriter m_mp3Files{m_bufferFile}; // plain MP3, each file whole frames
-    QString m_bufferFolder;
+    BufferFolder m_bufferFolder;
     qint64 m_fileSizeBytes = 0;
     bool m_fileOpened = false; // the session's first file has been created
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "bufferfiles/FolderListing.h"
+#include "bufferfiles/BufferFolder.h"
 
 #include <QString>
+#include <QStringList>
 #include <array>
 
 class FileOperations;
@@ -29,7 +30,7 @@ public:
 // Where the hand-off takes files from and puts them.
 struct HandOffFolders
 {
-    QString bufferPath;               // ends with '/'; empty while none is chosen
+    BufferFolder bufferFolder;        // empty while none is chosen
     std::array<QString, 2> gameFiles; // the two names the game's report lists, full paths
 };
 
@@ -86,7 +87,7 @@ private:
     FileOperations &m_files;
     HandOffListener &m_listener;
     HandOffFolders m_folders;
-    FolderListing m_listing;
+    QStringList m_bufferNames; // the buffer folder's MP3s, read each tick
     Stage m_stage = Stage::WaitingForFile;
     int m_slot = 0;
     std::array<QString, 2> m_slotBufferNames;

@@ -3,7 +3,6 @@
 
 #include "audio/AudioPipeline.h"
 #include "audio/TitleHistory.h"
-#include "bufferfiles/BufferFolderCleanup.h"
 #include "game/GameFolder.h"
 #include "game/GameInstallationFinder.h"
 #include "game/ReportBackup.h"
@@ -502,7 +501,6 @@ void frmMain::EnableControls()
     cmdGTAfolder->setEnabled(true);
     cmdStart->setText(QStringLiteral("Start Buffering"));
     shpBar->setFixedWidth(px(15));
-    m_flbBufferPath.refresh();
     m_handOff.endSession();
     lblWelcome->setText(WelcomeText);
     setBold(lblWelcome, false);
@@ -658,7 +656,6 @@ void frmMain::setBufferPath(const QString &folder)
 {
     m_bufferPath = folder;
     txtBufferPath->setText(m_bufferPath);
-    m_flbBufferPath.setFolder(m_bufferPath);
     m_handOff.setFolders({m_bufferPath, m_gameFileNames});
 }
 
@@ -822,9 +819,10 @@ void frmMain::cmdTemporary_Click()
 
 bool frmMain::EmptyBufferPath()
 {
-    m_flbBufferPath.refresh();
+    const BufferFolder bufferFolder(m_bufferPath);
+    const QStringList names = bufferFolder.mp3Names();
     bool accepted = true;
-    if (m_flbBufferPath.count() > 0) {
+    if (!names.isEmpty()) {
         const MessageAnswer answer = m_services.dialogs->showMessage(
             this, MessageIcon::Exclamation, MessageButtons::OkCancel, QStringLiteral("Tavrix"),
             QStringLiteral("All MP3 files in the following folder will be deleted now. Your own "
@@ -833,12 +831,11 @@ bool frmMain::EmptyBufferPath()
                            "proceed.\n\n") +
                 m_bufferPath);
         if (answer == MessageAnswer::Ok) {
-            const QList<BufferFolderCleanup::Failure> failures =
-                BufferFolderCleanup::clear(m_bufferPath, m_flbBufferPath.names());
+            const QList<BufferFolder::Failure> failures = bufferFolder.clear(names);
             if (!failures.isEmpty()) {
                 // An MP3 left behind would be taken for a buffer file.
                 QStringList lines;
-                for (const BufferFolderCleanup::Failure &failure : failures)
+                for (const BufferFolder::Failure &failure : failures)
                     lines << failure.path + QStringLiteral(": ") + failure.reason;
                 message(MessageIcon::Stop,
                         QStringLiteral("These files could not be removed:\n\n") +
@@ -854,7 +851,6 @@ bool frmMain::EmptyBufferPath()
             accepted = false;
         }
     }
-    m_flbBufferPath.refresh();
     return accepted;
 }
 
@@ -981,11 +977,10 @@ void frmMain::cmdStart_Click()
         if (!gameFile.isEmpty())
             m_services.files->remove(gameFile);
     }
-    m_flbBufferPath.refresh();
-    const QStringList bufferFiles = m_flbBufferPath.names();
+    const BufferFolder bufferFolder(m_bufferPath);
+    const QStringList bufferFiles = bufferFolder.mp3Names();
     for (const QString &name : bufferFiles)
-        m_services.files->remove(m_bufferPath + name);
-    m_flbBufferPath.refresh();
+        m_services.files->remove(bufferFolder.filePath(name));
 
     if (optCustom->isChecked()) {
         const int item = cmbBuffer->currentIndex();

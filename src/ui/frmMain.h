@@ -2,7 +2,7 @@
 #pragma once
 
 #include "audio/TitleHistory.h"
-#include "bufferfiles/FolderListing.h"
+#include "bufferfiles/BufferFolder.h"
 #include "game/GameInstallation.h"
 #include "handoff/HandOffMachine.h"
 #include "platform/Dialogs.h"
@@ -139,7 +139,6 @@ private:
     PlatformServices m_services;
     Settings m_settings;
     RecentStations m_recent;
-    FolderListing m_flbBufferPath;
     StreamSession *m_session = nullptr;
     QString m_socketLoadError;
     HandOffMachine m_handOff;
