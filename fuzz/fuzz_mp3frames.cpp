@@ -8,6 +8,7 @@
 #include "audio/Mp3FrameReader.h"
 #include "audio/Mp3StreamWriter.h"
 #include "bufferfiles/BufferFileWriter.h"
+#include "bufferfiles/BufferFolder.h"
 
 #include <QByteArrayList>
 #include <QDir>
@@ -90,7 +91,7 @@ QByteArrayList files(const QString &folder, const Arrivals &pieces, qint64 limit
     writer.close();
     QByteArrayList result;
     for (quint32 n = 0; n <= writer.counter(); ++n) {
-        QFile file(folder + QStringLiteral("/") + BufferFileWriter::fileNameFor(n));
+        QFile file(folder + QStringLiteral("/") + BufferFolder::fileNameFor(n));
         if (!file.open(QIODevice::ReadOnly))
             fail("a buffer file is missing");
         result.append(file.readAll());

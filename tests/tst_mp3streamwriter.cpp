@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/Mp3StreamWriter.h"
 #include "bufferfiles/BufferFileWriter.h"
+#include "bufferfiles/BufferFolder.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -28,7 +29,7 @@ QByteArrayList write(const QByteArray &stream, qint64 limit, qsizetype arrival)
     QByteArrayList result;
     for (quint32 n = 0; n <= files.counter(); ++n)
         result << [&] {
-            QFile file(dir.filePath(BufferFileWriter::fileNameFor(n)));
+            QFile file(dir.filePath(BufferFolder::fileNameFor(n)));
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         }();
     return result;
