@@ -60,17 +60,6 @@ void HandOffMachine::block(const QString &target, const QString &why)
     emit blocked(reason);
 }
 
-// Moves a buffer file to the game file `target`; a failure blocks the
-// hand-off with the system's reason.
-bool HandOffMachine::moveInto(const QString &from, const QString &target)
-{
-    QString error;
-    if (m_files.move(m_folders.bufferFolder.filePath(from), target, &error))
-        return true;
-    block(target, error);
-    return false;
-}
-
 bool HandOffMachine::isFinishedBufferFile(const QString &name) const
 {
     // Only a file with a newer one listed after it is finished; the newest is
@@ -124,7 +113,7 @@ void HandOffMachine::tick()
                 block(gameFiles[p], QStringLiteral("the game folder ") + folderProblem);
                 break;
             }
-            m_stage = Stage::ClearingGameFile;
+            m_stage = Stage::MoveAnnounced;
             // While blocked, the failure stays shown until a move succeeds.
             if (!m_blockedReason.isEmpty())
                 break;
@@ -133,45 +122,51 @@ void HandOffMachine::tick()
                    gameFiles[p] + QStringLiteral("..."));
         }
         break;
-    case Stage::ClearingGameFile:
+    case Stage::MoveAnnounced:
         if (!isFinishedBufferFile(m_slotBufferNames[p])) {
             abandonMove();
             break;
         }
-        if (m_files.exists(gameFiles[p]))
-            m_files.remove(gameFiles[p]);
+        // The old game file stays until the new one takes its place: the
+        // game never finds the name missing.
         m_stage = Stage::MovingFile;
         break;
-    case Stage::MovingFile:
+    case Stage::MovingFile: {
         if (!isFinishedBufferFile(m_slotBufferNames[p])) {
             abandonMove();
             break;
         }
-        if (!m_files.exists(gameFiles[p])) {
-            if (!moveInto(m_slotBufferNames[p], gameFiles[p]))
-                break;
+        QString error;
+        switch (m_files.replace(m_folders.bufferFolder.filePath(m_slotBufferNames[p]), gameFiles[p],
+                                &error)) {
+        case FileOperations::Replaced::Yes:
             // Both names of the report exist from the first hand-off on.
             if (!m_files.exists(gameFiles[1]))
                 m_files.copy(gameFiles[0], gameFiles[1]);
             m_slot = 1 - p;
             moved();
-        } else {
+            break;
+        case FileOperations::Replaced::TargetInUse:
             // The game holds the old file open: this file goes under the
             // other name, and that slot stays due for the next file too.
             status(gameFiles[p] + QStringLiteral(" skipped, it was in use..."));
             m_skippedSlot = p;
             m_slot = 1 - p;
-            if (m_files.exists(gameFiles[1 - p]))
-                m_files.remove(gameFiles[1 - p]);
             m_stage = Stage::MovingToOtherSlot;
+            break;
+        case FileOperations::Replaced::Failed:
+            block(gameFiles[p], error);
+            break;
         }
         break;
+    }
     case Stage::MovingToOtherSlot: {
         const QString &name = m_slotBufferNames[m_skippedSlot];
         // When both game files are held open the move fails; the file then
         // waits in the buffer folder for a later cycle.
         if (!isFinishedBufferFile(name) ||
-            !m_files.move(m_folders.bufferFolder.filePath(name), gameFiles[p])) {
+            m_files.replace(m_folders.bufferFolder.filePath(name), gameFiles[p]) !=
+                FileOperations::Replaced::Yes) {
             abandonMove();
             break;
         }

@@ -29,8 +29,8 @@ class HandOffMachine final : public QObject
 public:
     enum class Stage {
         WaitingForFile,    // until a finished buffer file is listed
-        ClearingGameFile,  // "Moving file ..." shown; the slot's old game file goes
-        MovingFile,        // the buffer file goes into the slot, or the slot is skipped
+        MoveAnnounced,     // "Moving file ..." shown; the move is made on the next tick
+        MovingFile,        // the buffer file replaces the slot's file, or the slot is skipped
         MovingToOtherSlot, // after a skip: the file goes under the other name
         CountingDown,      // "Launching game in N..." from 5 to 1
         Launching,
@@ -85,7 +85,6 @@ private:
     void moved();
     void status(const QString &text);
     void block(const QString &target, const QString &why);
-    bool moveInto(const QString &from, const QString &target);
 
     FileOperations &m_files;
     HandOffFolders m_folders;

@@ -131,6 +131,7 @@ void BufferingControllerTest::unwritableGameFolderIsToldAndHandOffResumes()
     QSignalSpy notReceiving(&s.controller, &BufferingController::gameNotReceivingAudio);
     s.start(QStringLiteral("http://") + station.address(), true);
     QTRY_COMPARE(s.bufferFiles().size(), 4);
+    const QByteArrayList written = s.bufferFileContents();
     QVERIFY2(game.lock(), qPrintable(game.error()));
 
     s.handOffTimer()->start(5);
@@ -154,8 +155,8 @@ void BufferingControllerTest::unwritableGameFolderIsToldAndHandOffResumes()
     QVERIFY(s.run.statuses.contains(
         QStringLiteral("The game folder takes files again: hand-off resumed.")));
     // 000 and 002 went to the first name in turn, 001 to the second.
-    QCOMPARE(readFile(s.gameFolder + QStringLiteral("Tavrix_00.mp3")), audioBytes(140 * 1024, 3));
-    QCOMPARE(readFile(s.gameFolder + QStringLiteral("Tavrix_01.mp3")), audioBytes(140 * 1024, 2));
+    QCOMPARE(readFile(s.gameFolder + QStringLiteral("Tavrix_00.mp3")), written[2]);
+    QCOMPARE(readFile(s.gameFolder + QStringLiteral("Tavrix_01.mp3")), written[1]);
     QCOMPARE(notReceiving.size(), 1);
 }
 

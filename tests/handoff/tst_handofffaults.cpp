@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HandOffHarness.h"
+#include "ScratchMount.h"
 #include "UnwritableFolder.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@ private slots:
     void unwritableGameFolderIsToldAndHandOffResumes();
     void gameFolderRemovedMidStream();
     void failedMoveNamesTheSystemsReason();
+    void gameFolderOnAnotherFileSystem();
     void textsStopWhenTheStreamHasEnded();
 };
 
@@ -85,6 +87,25 @@ void HandOffFaultsTest::failedMoveNamesTheSystemsReason()
     // The same failure again is not told again.
     h.ticks(6);
     QCOMPARE(h.window.blocked.size(), 1);
+}
+
+void HandOffFaultsTest::gameFolderOnAnotherFileSystem()
+{
+    if (!ScratchMount::possible())
+        QSKIP("mounting a scratch file system needs root");
+    // No rename reaches across: the file is copied beside the game file
+    // and put in its place in one step all the same.
+    HandOffHarness h;
+    ScratchMount disk(h.gameFolder, 1 << 20);
+    QVERIFY2(disk.isMounted(), qPrintable(disk.error()));
+    h.addBufferFiles(0, 4);
+    h.ticks(3 * 3);
+    QCOMPARE(h.game(0), QByteArray("audio 2"));
+    QCOMPARE(h.game(1), QByteArray("audio 1"));
+    QCOMPARE(h.bufferFiles(), QStringList{QStringLiteral("003_strm.mp3")});
+    QCOMPARE(QDir(h.gameFolder).entryList(QDir::Files),
+             QStringList({QStringLiteral("Tavrix_00.mp3"), QStringLiteral("Tavrix_01.mp3")}));
+    QVERIFY(h.window.blocked.isEmpty());
 }
 
 void HandOffFaultsTest::textsStopWhenTheStreamHasEnded()

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "GameFileWatcher.h"
 #include "HandOffHarness.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <QThread>
 
 class HandOffMachineTest : public QObject
 {
@@ -14,6 +16,7 @@ private slots:
     void waitsForTwoFilesInTheBufferFolder();
     void firstHandOffFillsBothGameFiles();
     void filesPilingUpGoOneByOneIntoAlternatingSlots();
+    void gameFilesNeverGoMissing();
     void gameFileInUseSendsTheFileToTheOtherSlot();
     void countdownAndLaunchAfterTheFirstHandOff();
     void secondSessionContinuesSlotAndStage();
@@ -87,6 +90,23 @@ void HandOffMachineTest::filesPilingUpGoOneByOneIntoAlternatingSlots()
     h.ticks(6);
     QCOMPARE(h.bufferFiles(), QStringList{QStringLiteral("003_strm.mp3")});
     QCOMPARE(h.window.statusTexts.size(), 3);
+}
+
+void HandOffMachineTest::gameFilesNeverGoMissing()
+{
+    // The game may open either name at any moment: once both exist, each
+    // new file takes the old one's place without a moment between.
+    HandOffHarness h;
+    h.addBufferFiles(0, 21);
+    GameFileWatcher watcher(h.gameFiles, std::chrono::milliseconds(1));
+    for (int i = 0; i < 20 * 3; ++i) {
+        h.machine.tick();
+        QThread::msleep(5);
+    }
+    QCOMPARE(h.bufferFiles(), QStringList{QStringLiteral("020_strm.mp3")});
+    QCOMPARE(h.game(1), QByteArray("audio 19"));
+    QVERIFY2(watcher.looks() > 20 * 3, qPrintable(QString::number(watcher.looks())));
+    QCOMPARE(watcher.missing(), 0);
 }
 
 void HandOffMachineTest::gameFileInUseSendsTheFileToTheOtherSlot()
