@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/DesktopShell.h"
 #include "app/SocketModuleLoader.h"
 #include "handoff/FileOperations.h"
 #include "platform/Dialogs.h"
-#include "platform/Shell.h"
 #include "settings/Settings.h"
 #include "ui/PlatformServices.h"
 #include "ui/Resources.h"

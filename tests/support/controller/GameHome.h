@@ -3,7 +3,7 @@
 
 #include "TestServices.h"
 #include "game/GameInstallation.h"
-#include "platform/GameLauncher.h"
+#include "game/GameLauncher.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/X11Display.h"
+#include "platform/DisplayServer.h"
 
 #include <xcb/xcb.h>
 
@@ -25,7 +25,12 @@ QString reason(int error)
 
 } // namespace
 
-QString X11Display::connectionError(const QString &name)
+bool DisplayServer::isRequired()
+{
+    return true;
+}
+
+QString DisplayServer::connectionError(const QString &name)
 {
     const QByteArray encoded = name.toLocal8Bit();
     int screen = 0;

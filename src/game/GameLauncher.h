@@ -2,18 +2,10 @@
 #pragma once
 
 #include "game/GameLaunchPlan.h"
+#include "platform/ProcessStart.h"
 
 #include <QProcessEnvironment>
 #include <QString>
-
-// Whether a game started; `error` says why not ("wine is not installed (not
-// found on the PATH)", "wine failed to start: ..."), for a message such as
-// "Could not start the game: <error>".
-struct LaunchResult
-{
-    bool started = false;
-    QString error;
-};
 
 // Starts a game detached, the way it was installed (see GameLaunchPlan), with
 // the home folder and environment handed in.

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/Shell.h"
+#include "app/DesktopShell.h"
+
+#include "game/GameLauncher.h"
 
 #include <QDesktopServices>
 #include <QDir>

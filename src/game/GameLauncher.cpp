@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/GameLauncher.h"
+#include "game/GameLauncher.h"
 
 #include "game/GameInstallationFinder.h"
-
-#include <QFileInfo>
-#include <QProcess>
 
 GameLauncher::GameLauncher(QString homeFolder, QProcessEnvironment environment)
     : m_home(std::move(homeFolder))
@@ -29,13 +26,6 @@ LaunchResult GameLauncher::start(const GameLaunchPlan &plan)
 {
     if (!plan.canStart())
         return {false, plan.error};
-    QProcess process;
-    process.setProgram(plan.program);
-    process.setArguments(plan.arguments);
-    process.setWorkingDirectory(plan.workingDirectory);
-    process.setProcessEnvironment(plan.environment);
-    if (!process.startDetached())
-        return {false, QStringLiteral("%1 failed to start: %2")
-                           .arg(QFileInfo(plan.program).fileName(), process.errorString())};
-    return {true, {}};
+    return ProcessStart::startDetached(plan.program, plan.arguments, plan.workingDirectory,
+                                       plan.environment);
 }
