@@ -456,7 +456,9 @@ void MainWindowTest::longTextsAreCut()
         settings.setBufferPath(folder);
         QVERIFY(settings.sync());
     }
-    init();
+    m_window = std::make_unique<frmMain>(m_test->services());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     auto *status = get<ElidingLabel>("lblStatus");
     const QRect statusGeometry = status->geometry();
     QVERIFY2(status->text().startsWith(QStringLiteral("The buffer folder ") + folder),

@@ -548,13 +548,14 @@ void frmMain::showProgress(qint64 bytes, qint64 fileSizeBytes)
 void frmMain::sessionStopped(const SessionStop &stop)
 {
     if (stop.endsSession()) {
+        // The window is at rest behind the message.
         m_tray->notify(QStringLiteral("Tavrix"), stop.status);
-        if (!stop.message.isEmpty())
-            message(MessageIcon::Stop, stop.message);
         lblStatus->setText(stop.status);
         shpBar->hide();
         picStatusBar->setBar(shpBar);
         EnableControls();
+        if (!stop.message.isEmpty())
+            message(MessageIcon::Stop, stop.message);
         return;
     }
     // After a file error the inputs stay locked until the user presses
