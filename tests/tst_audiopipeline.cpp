@@ -4,7 +4,7 @@
 #include "audio/AudioPipeline.h"
 #include "audio/Mp3Transcoder.h"
 #include "audio/TranscodingWorker.h"
-#include "bufferfiles/BufferFileWriter.h"
+#include "bufferfiles/BufferFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -68,7 +68,7 @@ QStringList bufferFiles(const QString &folder)
 {
     QStringList names;
     for (quint32 i = 0;; ++i) {
-        const QString name = folder + u'/' + BufferFileWriter::fileNameFor(i);
+        const QString name = folder + u'/' + BufferFolder::fileNameFor(i);
         if (!QFile::exists(name))
             return names;
         names << name;

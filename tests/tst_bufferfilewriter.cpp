@@ -23,8 +23,6 @@ class BufferFileWriterTest : public QObject
     Q_OBJECT
 
 private slots:
-    void fileNames_data();
-    void fileNames();
     void finishesOncePastTheLimit();
     void gatheredPieces();
     void kilobyteLimits_data();
@@ -35,27 +33,6 @@ private slots:
     void missingOrRemovedFolder();
     void fullDisk();
 };
-
-void BufferFileWriterTest::fileNames_data()
-{
-    QTest::addColumn<quint32>("counter");
-    QTest::addColumn<QString>("name");
-
-    QTest::newRow("0") << 0u << QStringLiteral("000_strm.mp3");
-    QTest::newRow("7") << 7u << QStringLiteral("007_strm.mp3");
-    QTest::newRow("42") << 42u << QStringLiteral("042_strm.mp3");
-    QTest::newRow("255") << 255u << QStringLiteral("255_strm.mp3");
-    QTest::newRow("256") << 256u << QStringLiteral("256_strm.mp3");
-    QTest::newRow("1000") << 1000u << QStringLiteral("1000_strm.mp3");
-    QTest::newRow("max") << 4294967295u << QStringLiteral("4294967295_strm.mp3");
-}
-
-void BufferFileWriterTest::fileNames()
-{
-    QFETCH(quint32, counter);
-    QFETCH(QString, name);
-    QCOMPARE(BufferFileWriter::fileNameFor(counter), name);
-}
 
 void BufferFileWriterTest::finishesOncePastTheLimit()
 {
@@ -313,7 +290,7 @@ void BufferFileWriterTest::fullDisk()
 
     // Gathered pieces fail the same way, telling the whole arrival's size.
     const QString alsoFull =
-        folder + BufferFileWriter::fileNameFor(writer.counter() + 1); // numbering goes on
+        folder + BufferFolder::fileNameFor(writer.counter() + 1); // numbering goes on
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), alsoFull));
     QVERIFY(writer.openFirst(folder));
     QVERIFY(writer.append("again", 4));

@@ -7,7 +7,7 @@
 #include "HlsSamples.h"
 #include "HttpFileServer.h"
 #include "audio/AudioPipeline.h"
-#include "bufferfiles/BufferFileWriter.h"
+#include "bufferfiles/BufferFolder.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -25,7 +25,7 @@ QByteArrayList writtenFrames(const QString &folder)
 {
     QByteArray bytes;
     for (quint32 i = 0;; ++i) {
-        QFile file(folder + u'/' + BufferFileWriter::fileNameFor(i));
+        QFile file(folder + u'/' + BufferFolder::fileNameFor(i));
         if (!file.open(QIODevice::ReadOnly))
             break;
         bytes += file.readAll();

@@ -49,7 +49,7 @@ void TestMp3FrameWriter::filesEndOnFrameBoundaries()
 
     qsizetype next = 0;
     for (quint32 n = 0; n <= files.counter(); ++n) {
-        QFile file(dir.filePath(BufferFileWriter::fileNameFor(n)));
+        QFile file(dir.filePath(BufferFolder::fileNameFor(n)));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray content = file.readAll();
         // The file is whole frames in order; every file but the current one

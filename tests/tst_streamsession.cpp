@@ -252,7 +252,7 @@ void StreamSessionTest::bufferFilesRotateAndContinueNumbering()
     }
     QCOMPARE(test.folder() + files.last(), test.session.bufferFile().fileName());
     const quint32 counterAfterFirst = test.session.bufferFile().counter();
-    QCOMPARE(files.last(), BufferFileWriter::fileNameFor(counterAfterFirst));
+    QCOMPARE(files.last(), BufferFolder::fileNameFor(counterAfterFirst));
     // The progress tells what the file written by the last arrival holds:
     // the newest file, or the one before when that arrival completed it.
     const qint64 newest = QFileInfo(test.folder() + files.last()).size();
@@ -271,7 +271,7 @@ void StreamSessionTest::bufferFilesRotateAndContinueNumbering()
     test.start(station.address());
     QTRY_COMPARE(test.bufferFiles(),
                  (QStringList{QStringLiteral("000_strm.mp3"),
-                              BufferFileWriter::fileNameFor(counterAfterFirst + 1)}));
+                              BufferFolder::fileNameFor(counterAfterFirst + 1)}));
     QTRY_COMPARE(test.allBufferBytes(), audio.left(150 * 1024));
 }
 
@@ -353,7 +353,7 @@ void StreamSessionTest::endOfConnection()
     QCOMPARE(readFile(test.folder() + QStringLiteral("000_strm.mp3")), audio);
     QVERIFY(test.session.bufferFile().isOpen());
     QCOMPARE(test.session.bufferFile().fileName(),
-             test.folder() + BufferFileWriter::fileNameFor(test.session.bufferFile().counter()));
+             test.folder() + BufferFolder::fileNameFor(test.session.bufferFile().counter()));
     QVERIFY(test.session.bufferFile().fileName() != test.folder() + QStringLiteral("000_strm.mp3"));
     QVERIFY(test.session.isStreaming());
     QVERIFY(test.session.isReconnecting());

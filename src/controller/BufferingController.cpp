@@ -34,7 +34,7 @@ BufferingController::BufferingController(const BufferingServices &services, Sett
     , m_titleDisplay(DisplayInterval, this, [this] { showCurrentTitle(); })
 {
     const auto setHandOffFolders = [this] {
-        m_handOff.setFolders({m_folders.bufferPath(), m_folders.gameFileNames()});
+        m_handOff.setFolders({m_folders.bufferFolder(), m_folders.gameFileNames()});
     };
     connect(&m_folders, &FolderRules::bufferFolderChanged, this, setHandOffFolders);
     connect(&m_folders, &FolderRules::gameFolderChanged, this, setHandOffFolders);
@@ -206,7 +206,7 @@ void BufferingController::start(const QString &address, BufferModes::Choice file
     m_streamTitle.clear();
     m_titleDisplay.cancel();
     m_history.reset();
-    m_session->start(*parsed.address, m_folders.bufferPath(), m_prebufferKB);
+    m_session->start(*parsed.address, m_folders.bufferFolder(), m_prebufferKB);
 }
 
 void BufferingController::cancel()

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controller/FolderRules.h"
 
-#include "bufferfiles/BufferFolderCleanup.h"
 #include "game/GameFolder.h"
 #include "game/ReportBackup.h"
 #include "handoff/FileOperations.h"
@@ -59,9 +58,8 @@ void FolderRules::setRadioPath(const QString &folder)
 
 void FolderRules::setBufferPath(const QString &folder)
 {
-    m_bufferPath = folder;
-    m_bufferListing.setFolder(m_bufferPath);
-    emit bufferFolderChanged(m_bufferPath);
+    m_bufferFolder = BufferFolder(folder);
+    emit bufferFolderChanged(m_bufferFolder.path());
 }
 
 void FolderRules::load()
@@ -73,7 +71,7 @@ void FolderRules::load()
     // worked out again at every start until the user picks a folder. Only
     // the default is created, with its parents on an account that has no
     // cache folder yet.
-    if (m_bufferPath.isEmpty()) {
+    if (bufferPath().isEmpty()) {
         const QString folder = defaultBufferFolder();
         if (!QFileInfo::exists(folder))
             QDir().mkpath(folder);
@@ -81,7 +79,7 @@ void FolderRules::load()
     }
     // Told in the status line; "Start Buffering" refuses with a message box
     // until the folder is fixed or another is chosen.
-    if (!m_bufferPath.isEmpty() && !bufferFolderProblem().isEmpty())
+    if (!bufferPath().isEmpty() && !bufferFolderProblem().isEmpty())
         emit statusChanged(bufferFolderProblem());
     else if (!m_radioPath.isEmpty() && !gameFolderProblem().isEmpty())
         emit statusChanged(gameFolderProblem());
@@ -89,12 +87,12 @@ void FolderRules::load()
 
 QString FolderRules::bufferFolderProblem() const
 {
-    const QString problem = FolderCheck::problem(m_bufferPath);
+    const QString problem = FolderCheck::problem(bufferPath());
     if (problem.isEmpty())
         return {};
     return QStringLiteral("The buffer folder %1 %2. Please choose another folder for the "
                           "temporary files.")
-        .arg(m_bufferPath, problem);
+        .arg(bufferPath(), problem);
 }
 
 QString FolderRules::gameFolderProblem() const
@@ -109,10 +107,10 @@ QString FolderRules::gameFolderProblem() const
 
 bool FolderRules::readyToStart()
 {
-    if (m_bufferPath.isEmpty() || m_radioPath.isEmpty()) {
+    if (bufferPath().isEmpty() || m_radioPath.isEmpty()) {
         const QString missing =
             m_radioPath.isEmpty()
-                ? (m_bufferPath.isEmpty() ? QStringLiteral("buffer and GTA MP3s folders")
+                ? (bufferPath().isEmpty() ? QStringLiteral("buffer and GTA MP3s folders")
                                           : QStringLiteral("GTA MP3s folder"))
                 : QStringLiteral("buffer folder");
         m_messages.tell(MessageIcon::Exclamation,
@@ -126,8 +124,8 @@ bool FolderRules::readyToStart()
             return false;
         }
     }
-    if (FolderCheck::overlap(m_bufferPath, m_radioPath)) {
-        m_messages.tell(MessageIcon::Stop, FoldersOverlapText.arg(m_bufferPath, m_radioPath));
+    if (FolderCheck::overlap(bufferPath(), m_radioPath)) {
+        m_messages.tell(MessageIcon::Stop, FoldersOverlapText.arg(bufferPath(), m_radioPath));
         return false;
     }
     return true;
@@ -142,18 +140,15 @@ void FolderRules::clearForStart()
         if (!gameFile.isEmpty())
             m_files.remove(gameFile);
     }
-    m_bufferListing.refresh();
-    const QStringList bufferFiles = m_bufferListing.names();
-    for (const QString &name : bufferFiles)
-        m_files.remove(m_bufferPath + name);
-    m_bufferListing.refresh();
+    for (const QString &name : m_bufferFolder.mp3Names())
+        m_files.remove(m_bufferFolder.filePath(name));
 }
 
 void FolderRules::chooseGameFolder(const QString &folder)
 {
     const QString chosen = withTrailingSeparator(folder);
-    if (FolderCheck::overlap(chosen, m_bufferPath)) {
-        m_messages.tell(MessageIcon::Stop, FoldersOverlapText.arg(m_bufferPath, chosen));
+    if (FolderCheck::overlap(chosen, bufferPath())) {
+        m_messages.tell(MessageIcon::Stop, FoldersOverlapText.arg(bufferPath(), chosen));
         return;
     }
 
@@ -223,7 +218,7 @@ void FolderRules::chooseBufferFolder(const QString &folder)
     if (!emptyBufferPath())
         setBufferPath(QString());
     m_bufferQuestionOpen = false;
-    m_settings.setBufferPath(m_bufferPath);
+    m_settings.setBufferPath(bufferPath());
     emit settingsChanged();
 }
 
@@ -245,23 +240,22 @@ QString FolderRules::createReport(const QString &folder)
 
 bool FolderRules::emptyBufferPath()
 {
-    m_bufferListing.refresh();
+    const QStringList names = m_bufferFolder.mp3Names();
     bool accepted = true;
-    if (m_bufferListing.count() > 0) {
+    if (!names.isEmpty()) {
         const MessageAnswer answer = m_messages.ask(
             MessageIcon::Exclamation, MessageButtons::OkCancel,
             QStringLiteral("All MP3 files in the following folder will be deleted now. Your own "
                            "MP3s are moved to the trash, where you can restore them; Tavrix's "
                            "own buffer files (000_strm.mp3, ...) are deleted. Press OK to "
                            "proceed.\n\n") +
-                m_bufferPath);
+                bufferPath());
         if (answer == MessageAnswer::Ok) {
-            const QList<BufferFolderCleanup::Failure> failures =
-                BufferFolderCleanup::clear(m_bufferPath, m_bufferListing.names());
+            const QList<BufferFolder::Failure> failures = m_bufferFolder.clear(names);
             if (!failures.isEmpty()) {
                 // An MP3 left behind would be taken for a buffer file.
                 QStringList lines;
-                for (const BufferFolderCleanup::Failure &failure : failures)
+                for (const BufferFolder::Failure &failure : failures)
                     lines << failure.path + QStringLiteral(": ") + failure.reason;
                 m_messages.tell(MessageIcon::Stop,
                                 QStringLiteral("These files could not be removed:\n\n") +
@@ -277,6 +271,5 @@ bool FolderRules::emptyBufferPath()
             accepted = false;
         }
     }
-    m_bufferListing.refresh();
     return accepted;
 }

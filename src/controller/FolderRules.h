@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "bufferfiles/FolderListing.h"
+#include "bufferfiles/BufferFolder.h"
 #include "controller/Messages.h"
 
 #include <QObject>
@@ -24,8 +24,9 @@ public:
     FolderRules(Settings &settings, const Messages &messages, FileOperations &files,
                 QObject *parent = nullptr);
 
+    const BufferFolder &bufferFolder() const { return m_bufferFolder; }
     // Both end with '/'; empty while none is chosen.
-    const QString &bufferPath() const { return m_bufferPath; }
+    const QString &bufferPath() const { return m_bufferFolder.path(); }
     const QString &radioPath() const { return m_radioPath; }
     // The two game files the report lists, full paths.
     const std::array<QString, 2> &gameFileNames() const { return m_gameFileNames; }
@@ -65,9 +66,8 @@ private:
     Settings &m_settings;
     Messages m_messages;
     FileOperations &m_files;
-    FolderListing m_bufferListing;
+    BufferFolder m_bufferFolder;
     QString m_radioPath;
-    QString m_bufferPath;
     std::array<QString, 2> m_gameFileNames;
     QString m_gameExe;
     bool m_bufferQuestionOpen = false;

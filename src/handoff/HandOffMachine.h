@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "bufferfiles/FolderListing.h"
+#include "bufferfiles/BufferFolder.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <array>
 
 class FileOperations;
@@ -12,7 +13,7 @@ class FileOperations;
 // Where the hand-off takes files from and puts them.
 struct HandOffFolders
 {
-    QString bufferPath;               // ends with '/'; empty while none is chosen
+    BufferFolder bufferFolder;        // empty while none is chosen
     std::array<QString, 2> gameFiles; // the two names the game's report lists, full paths
 };
 
@@ -88,7 +89,7 @@ private:
 
     FileOperations &m_files;
     HandOffFolders m_folders;
-    FolderListing m_listing;
+    QStringList m_bufferNames; // the buffer folder's MP3s, read each tick
     Stage m_stage = Stage::WaitingForFile;
     int m_slot = 0;
     std::array<QString, 2> m_slotBufferNames;

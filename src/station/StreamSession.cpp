@@ -97,7 +97,7 @@ std::chrono::milliseconds StreamSession::hlsSilenceLimit(std::chrono::millisecon
     return std::max(silenceLimit, std::chrono::milliseconds(2 * *target));
 }
 
-void StreamSession::start(const StationAddress &address, const QString &bufferFolder,
+void StreamSession::start(const StationAddress &address, const BufferFolder &bufferFolder,
                           qint32 fileSizeKB)
 {
     m_resolver = StationResolver(address);
