@@ -9,6 +9,7 @@
 #include "station/StationAddress.h"
 #include "station/StreamSession.h"
 
+#include <QRegularExpression>
 #include <QTimer>
 #include <utility>
 
@@ -71,9 +72,6 @@ BufferingController::BufferingController(const BufferingServices &services, Sett
         m_progressDisplay.request();
     });
     connect(m_session, &StreamSession::stopped, this, &BufferingController::sessionStopped);
-    connect(
-        m_session, &StreamSession::socketErrorMessage, this,
-        [this](const QString &description) { m_messages.tell(MessageIcon::Stop, description); });
     // The session's audio path tells the station's format and titles.
     if (const AudioPipeline *audio = m_session->audio()) {
         connect(audio, &AudioPipeline::formatKnown, this,
@@ -154,6 +152,17 @@ void BufferingController::start(const QString &address, BufferModes::Choice file
 {
     if (!m_folders.readyToStart())
         return;
+    // "ftp://…" and the like are addresses, of what Tavrix does not play.
+    static const QRegularExpression otherScheme(QStringLiteral("^\\s*([a-z][a-z0-9+.-]*)://"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    const QString scheme = otherScheme.match(address).captured(1).toLower();
+    if (!scheme.isEmpty() && scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        m_messages.tell(MessageIcon::Stop,
+                        QStringLiteral("Tavrix plays only http:// and https:// addresses, not "
+                                       "%1:// ones.\n\nExample: http://198.51.100.20:8000/stream")
+                            .arg(scheme));
+        return;
+    }
     const StationAddressParse parsed = parseStationAddress(address);
     if (!parsed.address) {
         m_messages.tell(MessageIcon::Stop,
@@ -247,7 +256,7 @@ void BufferingController::sessionStopped(const SessionStop &stop)
     // written still go to the game.
     m_handOff.streamEnded();
     emit stopped(stop);
-    if (stop.reason == SessionStop::Reason::Refused)
+    if (stop.endsSession())
         m_handOff.endSession();
 }
 

@@ -92,8 +92,9 @@ signals:
     // The station's current title (empty for none); at most every tenth of a
     // second, while streaming.
     void titleChanged(const QString &title);
-    // The session ended by itself. A refused station ends the session; after
-    // any other stop it stays until cancel().
+    // The session stopped by itself: it is over unless a buffer file could
+    // not be written (SessionStop::endsSession()), then it stays until
+    // cancel().
     void stopped(const SessionStop &stop);
     // Worth a desktop notification.
     void notice(const QString &text);

@@ -8,6 +8,7 @@
 #include "settings/Settings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -68,11 +69,12 @@ void FolderRules::load()
     // A stored folder that cannot be used is shown as the problem it is, not
     // replaced behind the user's back. The default is not stored: it is
     // worked out again at every start until the user picks a folder. Only
-    // the last level is created.
+    // the default is created, with its parents on an account that has no
+    // cache folder yet.
     if (bufferPath().isEmpty()) {
         const QString folder = defaultBufferFolder();
         if (!QFileInfo::exists(folder))
-            QDir().mkdir(folder);
+            QDir().mkpath(folder);
         setBufferPath(folder);
     }
     // Told in the status line; "Start Buffering" refuses with a message box
@@ -106,8 +108,13 @@ QString FolderRules::gameFolderProblem() const
 bool FolderRules::readyToStart()
 {
     if (bufferPath().isEmpty() || m_radioPath.isEmpty()) {
+        const QString missing =
+            m_radioPath.isEmpty()
+                ? (bufferPath().isEmpty() ? QStringLiteral("buffer and GTA MP3s folders")
+                                          : QStringLiteral("GTA MP3s folder"))
+                : QStringLiteral("buffer folder");
         m_messages.tell(MessageIcon::Exclamation,
-                        QStringLiteral("Please select the buffer and GTA MP3s folders and retry."));
+                        QStringLiteral("Please select the %1 and retry.").arg(missing));
         return false;
     }
     for (const QString &problem : {bufferFolderProblem(), gameFolderProblem()}) {
@@ -145,12 +152,20 @@ void FolderRules::chooseGameFolder(const QString &folder)
         return;
     }
 
-    const QString report = GameFolder::findReport(chosen);
+    QString report = GameFolder::findReport(chosen);
     if (report.isEmpty()) {
-        m_messages.tell(MessageIcon::Stop,
-                        QStringLiteral("The selected folder does not contain the MP3Report.txt "
-                                       "file. Please select the correct folder."));
-        return;
+        // Beside the game the report is only missing until the game's first
+        // scan of its MP3 folder: it may be created now.
+        if (GameFolder::findGameExecutable(chosen).isEmpty()) {
+            m_messages.tell(MessageIcon::Stop,
+                            QStringLiteral("The selected folder does not contain the "
+                                           "MP3Report.txt file. Please select the correct "
+                                           "folder."));
+            return;
+        }
+        report = createReport(chosen);
+        if (report.isEmpty())
+            return;
     }
 
     const QString previousRadioPath = m_radioPath;
@@ -205,6 +220,22 @@ void FolderRules::chooseBufferFolder(const QString &folder)
     m_bufferQuestionOpen = false;
     m_settings.setBufferPath(bufferPath());
     emit settingsChanged();
+}
+
+// An empty report, on the user's word; empty when declined or not created.
+QString FolderRules::createReport(const QString &folder)
+{
+    if (m_messages.ask(MessageIcon::Information, MessageButtons::YesNoDefaultYes,
+                       QStringLiteral("The folder %1 has no MP3Report.txt yet: the game writes it "
+                                      "when it first looks into its MP3 folder. Create it now?")
+                           .arg(folder)) != MessageAnswer::Yes)
+        return {};
+    QFile report(folder + GameFolder::ReportFileName);
+    if (report.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return report.fileName();
+    m_messages.tell(MessageIcon::Stop, QStringLiteral("The file %1 could not be created: %2")
+                                           .arg(report.fileName(), report.errorString()));
+    return {};
 }
 
 bool FolderRules::emptyBufferPath()

@@ -61,6 +61,7 @@ private:
     QString bufferFolderProblem() const;
     QString gameFolderProblem() const;
     bool emptyBufferPath();
+    QString createReport(const QString &folder);
 
     Settings &m_settings;
     Messages m_messages;

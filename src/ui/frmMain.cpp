@@ -7,6 +7,7 @@
 #include "ui/Accessibility.h"
 #include "ui/ClickableLabel.h"
 #include "ui/ColourContrast.h"
+#include "ui/ElidingComboBox.h"
 #include "ui/GameFolderChooser.h"
 #include "ui/ProgressStrip.h"
 #include "ui/Resources.h"
@@ -61,6 +62,18 @@ void skipOnError(const std::function<void()> &step)
 QColor warningColour(const QPalette &palette)
 {
     return ColourContrast::readableOn(QColor(255, 0, 0), palette.color(QPalette::Window));
+}
+
+const QString HighBitrateExplanation = QStringLiteral(
+    "The selected radio has a high bitrate. Make sure your connection is fast enough to stream it "
+    "in time (at least 256 or 512 Kbps depending on the bitrate and network performance), and "
+    "also use the DSL/Cable/LAN mode buffer size setting.");
+
+// A folder box shows the path's beginning; its tooltip the whole path.
+void showFolder(QLineEdit *box, const QString &folder)
+{
+    box->setText(folder);
+    box->setToolTip(WidgetLook::plainToolTip(folder));
 }
 
 // A full progress bar, in pixels (6690 twips).
@@ -148,10 +161,10 @@ void frmMain::connectController()
 {
     connect(m_controller, &BufferingController::statusChanged, lblStatus, &QLabel::setText);
     connect(m_controller, &BufferingController::welcomeChanged, lblWelcome, &QLabel::setText);
-    connect(m_controller, &BufferingController::bufferFolderChanged, txtBufferPath,
-            &QLineEdit::setText);
-    connect(m_controller, &BufferingController::gameFolderChanged, txtRadioPath,
-            &QLineEdit::setText);
+    connect(m_controller, &BufferingController::bufferFolderChanged, this,
+            [this](const QString &folder) { showFolder(txtBufferPath, folder); });
+    connect(m_controller, &BufferingController::gameFolderChanged, this,
+            [this](const QString &folder) { showFolder(txtRadioPath, folder); });
     connect(m_controller, &BufferingController::settingsChanged, this,
             [this] { SaveSettings(true); });
     connect(m_controller, &BufferingController::starting, this, [this] {
@@ -361,6 +374,9 @@ void frmMain::optCustom_Click()
     cmbBuffer->setEnabled(true);
 }
 
+// The warning explains itself on a click, with Enter or Space once it has
+// the keyboard focus, as its tooltip and as its description to screen
+// readers.
 void frmMain::setBitrateWarning(bool high)
 {
     if (high) {
@@ -372,6 +388,9 @@ void frmMain::setBitrateWarning(bool high)
         lblBitrate->setTextColour(palette().color(QPalette::ButtonText));
         lblBitrate->setUnderline(false);
     }
+    lblBitrate->setPressable(high);
+    lblBitrate->setToolTip(high ? WidgetLook::plainToolTip(HighBitrateExplanation) : QString());
+    lblBitrate->setAccessibleDescription(high ? HighBitrateExplanation : QString());
     lblBitrate->adjustSize();
 }
 
@@ -379,13 +398,9 @@ void frmMain::lblBitrate_Click()
 {
     if (lblBitrate->textColour() != warningColour(palette()))
         return;
-    m_services.dialogs->showMessage(
-        this, MessageIcon::Information, MessageButtons::Ok,
-        QStringLiteral("Radio with high bitrate warning"),
-        QStringLiteral("The selected radio has a high bitrate. Make sure your connection is fast "
-                       "enough to stream it in time (at least 256 or 512 Kbps depending on the "
-                       "bitrate and network performance), and also use the DSL/Cable/LAN mode "
-                       "buffer size setting."));
+    m_services.dialogs->showMessage(this, MessageIcon::Information, MessageButtons::Ok,
+                                    QStringLiteral("Radio with high bitrate warning"),
+                                    HighBitrateExplanation);
 }
 
 void frmMain::message(MessageIcon icon, const QString &text)
@@ -402,7 +417,7 @@ void frmMain::messageLater(MessageIcon icon, const QString &text)
 
 void frmMain::LoadRecentStations()
 {
-    cmbRecent->addItems(m_recent.load(m_settings));
+    cmbRecent->addEntries(m_recent.load(m_settings));
     cmbRecent->setCurrentIndex(-1);
 }
 
@@ -447,7 +462,7 @@ void frmMain::SaveSettings(bool tellFailure)
 void frmMain::AddRecentStation(const QString &title, const QString &url)
 {
     if (m_recent.add(title, url))
-        cmbRecent->addItem(title);
+        cmbRecent->addEntries({title});
 }
 
 // The station playing becomes the selected one of the recent list, stored as
@@ -493,7 +508,10 @@ void frmMain::showStationHeaders(const StationHeaders &headers)
     lblGenre->setText(QStringLiteral("Genre: ") + headers.genre);
     lblURL->setText(QStringLiteral("URL: ") + headers.url);
     setBitrateWarning(leadingNumber(headers.bitrate) > 60);
-    lblBitrate->setText(QStringLiteral("Bitrate: ") + headers.bitrate + QStringLiteral(" Kbps"));
+    // A station that names no bitrate (HLS) gets the label without a value.
+    lblBitrate->setText(headers.bitrate.isEmpty() ? QStringLiteral("Bitrate:")
+                                                  : QStringLiteral("Bitrate: ") + headers.bitrate +
+                                                        QStringLiteral(" Kbps"));
     lblBitrate->adjustSize();
 
     if (m_controller->autoStartPending()) {
@@ -529,18 +547,19 @@ void frmMain::showProgress(qint64 bytes, qint64 fileSizeBytes)
 
 void frmMain::sessionStopped(const SessionStop &stop)
 {
-    if (stop.reason == SessionStop::Reason::Refused) {
+    if (stop.endsSession()) {
+        // The window is at rest behind the message.
         m_tray->notify(QStringLiteral("Tavrix"), stop.status);
-        if (!stop.message.isEmpty())
-            message(MessageIcon::Stop, stop.message);
         lblStatus->setText(stop.status);
         shpBar->hide();
         picStatusBar->setBar(shpBar);
         EnableControls();
+        if (!stop.message.isEmpty())
+            message(MessageIcon::Stop, stop.message);
         return;
     }
-    // The inputs stay locked until the user presses "Cancel", which is usable
-    // now whatever stage the response had reached.
+    // After a file error the inputs stay locked until the user presses
+    // "Cancel", which is usable now whatever stage the response had reached.
     enableStartButton();
     lblStatus->setText(stop.status);
     m_tray->notify(QStringLiteral("Tavrix"), stop.status);

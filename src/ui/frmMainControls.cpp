@@ -3,6 +3,8 @@
 
 #include "controller/BufferModes.h"
 #include "ui/ClickableLabel.h"
+#include "ui/ElidingComboBox.h"
+#include "ui/ElidingLabel.h"
 #include "ui/ProgressStrip.h"
 #include "ui/Resources.h"
 #include "ui/Twips.h"
@@ -111,7 +113,7 @@ void frmMainControls::build(QWidget *window)
 
     lblRecent = place(new QLabel(QStringLiteral("Recently used stations list:"), window),
                       "lblRecent", Twips::rect(120, 2760, 6735, 255));
-    cmbRecent = place(new QComboBox(window), "cmbRecent", Twips::rect(120, 3000, 6735, 315));
+    cmbRecent = place(new ElidingComboBox(window), "cmbRecent", Twips::rect(120, 3000, 6735, 315));
     cmbRecent->setEditable(false);
     // Named after its label, like the text boxes (see AccessibleComboBox).
     lblRecent->setBuddy(cmbRecent);
@@ -148,8 +150,8 @@ void frmMainControls::build(QWidget *window)
     lblURL = place(new QLabel(window), "lblURL", Twips::rect(2400, 5040, 2895, 210));
     lblBitrate =
         place(new ClickableLabel(window), "lblBitrate", Twips::rect(5400, 5040, 1485, 195));
-    lblStatus = place(new QLabel(QStringLiteral("Streaming not activated."), window), "lblStatus",
-                      Twips::rect(120, 5280, 6735, 210));
+    lblStatus = place(new ElidingLabel(QStringLiteral("Streaming not activated."), window),
+                      "lblStatus", Twips::rect(120, 5280, 6735, 210));
     // Station texts come from the network and stored texts from the settings:
     // they are shown as they are, never interpreted as markup.
     for (QLabel *label :

@@ -12,6 +12,7 @@ class QPushButton;
 class QRadioButton;
 class QWidget;
 class ClickableLabel;
+class ElidingComboBox;
 class ProgressStrip;
 
 // The main window's layout: its size, its controls placed as the layout has
@@ -38,7 +39,7 @@ struct frmMainControls
     QLineEdit *txtBufferPath = nullptr;
     QPushButton *cmdTemporary = nullptr;
     QLabel *lblRecent = nullptr;
-    QComboBox *cmbRecent = nullptr;
+    ElidingComboBox *cmbRecent = nullptr;
     QLabel *lblBuffer = nullptr;
     QWidget *Picture1 = nullptr;
     QRadioButton *opt56K = nullptr;

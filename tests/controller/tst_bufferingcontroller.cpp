@@ -95,6 +95,8 @@ void BufferingControllerTest::refusedStartDeletesNothing_data()
     QTest::addColumn<QString>("told");
     QTest::newRow("invalid address") << true << "no address at all"
                                      << "Please enter a valid URL";
+    QTest::newRow("other scheme") << true << " FTP://radio.example:8000/live"
+                                  << "Tavrix plays only http:// and https:// addresses, not ftp://";
     QTest::newRow("no socket component")
         << false << "127.0.0.1:8000"
         << "Tavrix cannot connect to a station: its network component could not be loaded.";

@@ -39,6 +39,7 @@ class FolderRulesTest : public QObject
 private slots:
     void storedFoldersThatCannotBeUsed_data();
     void storedFoldersThatCannotBeUsed();
+    void defaultBufferFolderWithoutCache();
     void gameFolderChoice();
     void reportThatCannotBeKeptIsNotRewritten();
     void bufferFolderChoice();
@@ -93,6 +94,17 @@ void FolderRulesTest::storedFoldersThatCannotBeUsed()
     QCOMPARE(Settings(services.location.configFile()).bufferPath(), root.filePath(stored));
 }
 
+void FolderRulesTest::defaultBufferFolderWithoutCache()
+{
+    TestServices services;
+    QVERIFY(QDir(services.location.cacheFolder()).removeRecursively());
+    RecordedController run(services.services());
+    const QString folder = services.location.cacheFolder() + QStringLiteral("/tavrix/");
+    QCOMPARE(run.bufferFolder, folder);
+    QVERIFY(QFileInfo(folder).isDir());
+    QCOMPARE(run.status(), QString());
+}
+
 void FolderRulesTest::gameFolderChoice()
 {
     QTemporaryDir root;
@@ -114,6 +126,21 @@ void FolderRulesTest::gameFolderChoice()
                             "select the correct folder."));
     QCOMPARE(run.controller.gameFolder(), QString());
     QCOMPARE(Settings(services.location.configFile()).radioPath(), QString());
+
+    // Beside the game, a folder without the report gets it on the user's
+    // word: declined, nothing is made; accepted, it is made and rewritten.
+    const QString newFolder = root.path() + QStringLiteral("/GTA3/new/");
+    QVERIFY(QDir().mkpath(newFolder));
+    services.dialogs.messages.clear();
+    services.dialogs.answers = {MessageAnswer::No};
+    run.controller.setGameFolder(newFolder);
+    QCOMPARE(services.dialogs.messages.size(), 1);
+    QCOMPARE(services.dialogs.messages.first().buttons, MessageButtons::YesNoDefaultYes);
+    QVERIFY(!QFileInfo::exists(newFolder + QStringLiteral("MP3Report.txt")));
+    QCOMPARE(run.controller.gameFolder(), QString());
+    run.controller.setGameFolder(newFolder);
+    QCOMPARE(run.gameFolder, newFolder);
+    QCOMPARE(readFile(newFolder + QStringLiteral("MP3Report.txt")), GameFolder::reportContent());
 
     services.dialogs.messages.clear();
     run.controller.setGameFolder(root.path() + QStringLiteral("/GTA3/mp3"));

@@ -294,8 +294,6 @@ void StationsTest::playlists()
         QTRY_COMPARE(test.file(QStringLiteral("000_strm.mp3")), Audio);
         QCOMPARE(test.headers.size(), 1);
         QVERIFY(test.stops.isEmpty());
-        // Entries that fail on the way are passed by without a message.
-        QVERIFY(test.socketMessages.isEmpty());
         QCOMPARE(test.bufferFiles(), QStringList{QStringLiteral("000_strm.mp3")});
         return;
     }
@@ -448,7 +446,6 @@ void StationsTest::reconnectsAfterLoss()
     QTRY_COMPARE(test.file(QStringLiteral("001_strm.mp3")), second);
     QCOMPARE(test.file(QStringLiteral("000_strm.mp3")), Audio);
     QVERIFY(test.stops.isEmpty());
-    QVERIFY(test.socketMessages.isEmpty());
     QVERIFY(test.session.isStreaming());
     QCOMPARE(test.headers.size(), 2);
 
@@ -459,7 +456,6 @@ void StationsTest::reconnectsAfterLoss()
     QTRY_VERIFY_WITH_TIMEOUT(test.reconnects.size() >= 4, 10000);
     QCOMPARE(test.reconnects.mid(1, 3), (QList<QPair<int, int>>{{2, 1}, {4, 2}, {8, 3}}));
     QVERIFY(test.lossReasons.last().startsWith(QStringLiteral("The connection to ")));
-    QVERIFY(test.socketMessages.isEmpty());
     QVERIFY(test.stops.isEmpty());
 
     // Back on the same port: audio goes on in the next file.

@@ -49,7 +49,7 @@ void GameFoldersTest::oneSteamGameIsOfferedOnce()
         h.services.dialogs.answers = {MessageAnswer::No};
         QTRY_COMPARE(h.services.dialogs.messages.size(), 1);
         const ScriptedDialogs::Message question = h.services.dialogs.messages.first();
-        QCOMPARE(question.buttons, MessageButtons::YesNo);
+        QCOMPARE(question.buttons, MessageButtons::YesNoDefaultYes);
         // The home folder is shown as "~".
         QVERIFY2(question.text.contains(
                      QStringLiteral("GTA III (Steam): ~/.local/share/Steam/steamapps/common/"

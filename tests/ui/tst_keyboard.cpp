@@ -71,12 +71,10 @@ void KeyboardTest::focusStaysOnStartThroughASession()
     QTRY_VERIFY(start->isEnabled());
     QCOMPARE(QApplication::focusWidget(), start);
 
-    // The station closes: "Cancel" stays usable and keeps the focus.
+    // The station closes before any audio: the session is over and
+    // "Start Buffering" keeps the focus.
     station.closeClient();
     QTRY_VERIFY(control<QLabel>(w, "lblStatus")->text().contains(QStringLiteral("closed")));
-    QCOMPARE(QApplication::focusWidget(), start);
-
-    press(&w, Qt::Key_Space);
     QCOMPARE(start->text(), QStringLiteral("Start Buffering"));
     QCOMPARE(QApplication::focusWidget(), start);
     QCOMPARE(unloaded.count(), 0);

@@ -8,8 +8,11 @@
 #include "WindowLayout.h"
 #include "ui/ClickableLabel.h"
 #include "ui/ColourContrast.h"
+#include "ui/ElidingComboBox.h"
+#include "ui/ElidingLabel.h"
 #include "ui/Links.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -74,6 +77,7 @@ private slots:
     void bitrateWarning_data();
     void bitrateWarning();
     void findLink();
+    void longTextsAreCut();
     void unload_data();
     void unload();
 
@@ -371,8 +375,11 @@ void MainWindowTest::bitrateWarning()
     station.chunks = {icyHeader("Rate FM", "", "", bitrate)};
     session.start(station.address());
     QTRY_VERIFY(session.get<QPushButton>("cmdStart")->isEnabled());
-    QCOMPARE(line->text(),
-             QStringLiteral("Bitrate: ") + QString::fromLatin1(bitrate) + QStringLiteral(" Kbps"));
+    // A station that names no bitrate leaves the line without a value.
+    QCOMPARE(line->text(), bitrate.isEmpty()
+                               ? QStringLiteral("Bitrate:")
+                               : QStringLiteral("Bitrate: ") + QString::fromLatin1(bitrate) +
+                                     QStringLiteral(" Kbps"));
     // The line is as wide as its text, and the whole text is clickable.
     QVERIFY(line->width() >= line->fontMetrics().horizontalAdvance(line->text()));
 
@@ -381,6 +388,8 @@ void MainWindowTest::bitrateWarning()
         QVERIFY(!line->font().underline());
         QTest::mouseClick(line, Qt::LeftButton);
         QCOMPARE(dialogs.messages.size(), 0);
+        QCOMPARE(line->focusPolicy(), Qt::NoFocus);
+        QVERIFY(line->toolTip().isEmpty());
         return;
     }
     QVERIFY(isWarningRed(line));
@@ -398,6 +407,16 @@ void MainWindowTest::bitrateWarning()
     QTest::mousePress(line, Qt::LeftButton);
     QTest::mouseRelease(line, Qt::LeftButton, {}, QPoint(-5, -5));
     QCOMPARE(dialogs.messages.size(), 1);
+
+    // The keyboard reaches it and Enter explains; the tooltip and the
+    // screen reader's description say the same.
+    QCOMPARE(line->focusPolicy(), Qt::StrongFocus);
+    line->setFocus();
+    QTest::keyClick(line, Qt::Key_Return);
+    QCOMPARE(dialogs.messages.size(), 2);
+    QCOMPARE(dialogs.messages[1].text, BitrateWarningText);
+    QCOMPARE(line->accessibleDescription(), BitrateWarningText);
+    QVERIFY(line->toolTip().contains(QStringLiteral("DSL/Cable/LAN")));
 }
 
 void MainWindowTest::findLink()
@@ -423,6 +442,45 @@ void MainWindowTest::findLink()
     QTest::mouseClick(find, Qt::LeftButton);
     QVERIFY(m_test->shell.documents.isEmpty());
     QTRY_VERIFY(m_window->findChild<QDialog *>(QStringLiteral("frmFind")));
+}
+
+void MainWindowTest::longTextsAreCut()
+{
+    // A stored buffer folder that is gone: its problem is longer than the
+    // status line.
+    m_window.reset();
+    const QString folder = m_test->location.homeFolder() +
+                           QStringLiteral("/a/folder/with/a/long/name/that/was/removed/");
+    {
+        Settings settings(m_test->location.configFile());
+        settings.setBufferPath(folder);
+        QVERIFY(settings.sync());
+    }
+    m_window = std::make_unique<frmMain>(m_test->services());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    auto *status = get<ElidingLabel>("lblStatus");
+    const QRect statusGeometry = status->geometry();
+    QVERIFY2(status->text().startsWith(QStringLiteral("The buffer folder ") + folder),
+             qPrintable(status->text()));
+    QVERIFY(status->isElided());
+    QCOMPARE(status->geometry(), statusGeometry);
+    QAccessibleInterface *readable = QAccessible::queryAccessibleInterface(status);
+    QVERIFY(readable);
+    QCOMPARE(readable->text(QAccessible::Name), status->text());
+    auto *box = get<QLineEdit>("txtBufferPath");
+    QCOMPARE(box->text(), folder);
+    QVERIFY(box->toolTip().contains(folder));
+
+    // A recent station's whole name is the entry's tooltip and, chosen, the
+    // list's.
+    auto *recent = get<ElidingComboBox>("cmbRecent");
+    const QString name = QStringLiteral("Harbour Lights Radio, all the hits of the eighties and "
+                                        "nineties every night [32 Kbps]");
+    recent->addEntries({name});
+    recent->setCurrentIndex(recent->count() - 1);
+    QCOMPARE(recent->itemData(recent->currentIndex(), Qt::ToolTipRole).toString(), name);
+    QCOMPARE(recent->toolTip(), name);
 }
 
 void MainWindowTest::unload_data()

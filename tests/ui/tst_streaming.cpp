@@ -193,11 +193,15 @@ void StreamingTest::connectionFailure()
 
     QTRY_COMPARE(statusText(session),
                  QStringLiteral("The connection to ") + address + QStringLiteral(" failed."));
-    // The component's own message shows what went wrong.
+    // One message names the station and the reason; the window is at rest.
     QCOMPARE(session.services.dialogs.messages.size(), 1);
     QCOMPARE(session.services.dialogs.messages.first().icon, MessageIcon::Stop);
-    QVERIFY(!session.services.dialogs.messages.first().text.isEmpty());
-    cancelToIdle(session);
+    QVERIFY(session.services.dialogs.messages.first().text.startsWith(
+        QStringLiteral("Could not connect to ") + address + QStringLiteral(": ")));
+    QCOMPARE(session.get<QPushButton>("cmdStart")->text(), QStringLiteral("Start Buffering"));
+    QVERIFY(session.get<QPushButton>("cmdStart")->isEnabled());
+    QVERIFY(session.get<QLineEdit>("txtURL")->isEnabled());
+    QVERIFY(session.get<QPushButton>("cmdGTAfolder")->isEnabled());
 }
 
 void StreamingTest::fileErrorStopsBuffering()
@@ -235,7 +239,7 @@ void StreamingTest::startNeedsBothFolders()
     QCOMPARE(services.dialogs.messages.size(), 1);
     QCOMPARE(services.dialogs.messages.first().icon, MessageIcon::Exclamation);
     QCOMPARE(services.dialogs.messages.first().text,
-             QStringLiteral("Please select the buffer and GTA MP3s folders and retry."));
+             QStringLiteral("Please select the GTA MP3s folder and retry."));
     QCOMPARE(start->text(), QStringLiteral("Start Buffering"));
     QVERIFY(control<QLineEdit>(window, "txtURL")->isEnabled());
 }

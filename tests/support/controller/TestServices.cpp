@@ -58,7 +58,9 @@ MessageAnswer ScriptedDialogs::showMessage(QWidget *, MessageIcon icon, MessageB
 {
     messages.append({icon, buttons, title, text});
     if (answers.empty())
-        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        return buttons == MessageButtons::Ok || buttons == MessageButtons::OkCancel
+                   ? MessageAnswer::Ok
+                   : MessageAnswer::Yes;
     const MessageAnswer answer = answers.front();
     answers.pop_front();
     return answer;

@@ -19,8 +19,6 @@ RecordedSession::RecordedSession()
     });
     QObject::connect(&session, &StreamSession::stopped,
                      [this](const SessionStop &stop) { stops << stop; });
-    QObject::connect(&session, &StreamSession::socketErrorMessage,
-                     [this](const QString &text) { socketMessages << text; });
     QObject::connect(&session, &StreamSession::reconnecting,
                      [this](int seconds, int attempt, const QString &why) {
                          reconnects << qMakePair(seconds, attempt);

@@ -32,7 +32,6 @@ struct RecordedSession
     StreamSession session;
     QList<StationHeaders> headers;
     QList<SessionStop> stops;
-    QStringList socketMessages;
     QList<QPair<int, int>> reconnects; // wait in seconds, attempt
     QStringList lossReasons;
     int reconnections = 0;
