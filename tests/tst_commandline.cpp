@@ -183,6 +183,9 @@ void tst_CommandLine::unreachableDisplay_data()
     QTest::newRow("-platform xcb")
         << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb")} << unreachable << 1
         << QString() << refused;
+    QTest::newRow("--platform xcb")
+        << QStringList{QStringLiteral("--platform"), QStringLiteral("xcb")} << unreachable << 1
+        << QString() << refused;
     QTest::newRow("-display wins over DISPLAY")
         << QStringList{QStringLiteral("-display"), QStringLiteral("%1")}
         << QStringList{QStringLiteral("DISPLAY=:0")} << 1 << QString() << refused;
@@ -253,6 +256,9 @@ void tst_CommandLine::oneInstancePerSettingsLocation()
     Run second = runProgram(QStringList(), userA);
     QCOMPARE(second.status, QProcess::NormalExit);
     QCOMPARE(second.exitCode, 0);
+    QCOMPARE(second.out,
+             QStringLiteral("Tavrix is already running; its window was brought to the front.\n"));
+    QCOMPARE(second.err, QString());
     QCOMPARE(first.state(), QProcess::Running);
 
     // Other settings: an instance of its own.
