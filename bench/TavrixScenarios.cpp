@@ -3,12 +3,12 @@
 
 #include "StreamPattern.h"
 #include "app/ProgramEntry.h"
-#include "handoff/GameFolder.h"
-#include "platform/FileOperations.h"
+#include "audio/AudioPipeline.h"
+#include "bufferfiles/BufferFileWriter.h"
+#include "game/GameFolder.h"
+#include "handoff/FileOperations.h"
 #include "settings/Settings.h"
-#include "stream/AudioPipeline.h"
-#include "stream/BufferFileWriter.h"
-#include "stream/StreamSession.h"
+#include "station/StreamSession.h"
 #include "ui/frmMain.h"
 #include "ui/frmStart.h"
 

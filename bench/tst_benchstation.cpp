@@ -8,8 +8,8 @@
 
 #include "BenchStation.h"
 #include "StreamPattern.h"
-#include "stream/IcyMetadataDemuxer.h"
-#include "stream/StreamTitle.h"
+#include "audio/IcyMetadataDemuxer.h"
+#include "audio/StreamTitle.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -3,7 +3,7 @@
 // from the input, under a content type chosen by the first input byte, and
 // checks that the decision does not depend on the pieces.
 
-#include "stream/AudioFormatSniffer.h"
+#include "audio/AudioFormatSniffer.h"
 
 #include <algorithm>
 #include <array>

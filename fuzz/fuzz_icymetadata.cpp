@@ -4,8 +4,8 @@
 // and checks that the audio, the metadata blocks and the titles read from
 // them are the same every time. The title reader also gets the raw input.
 
-#include "stream/IcyMetadataDemuxer.h"
-#include "stream/StreamTitle.h"
+#include "audio/IcyMetadataDemuxer.h"
+#include "audio/StreamTitle.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -4,7 +4,7 @@
 // tag reads the same either way, and a packet read without its header reads
 // as the whole tag of one of the two versions.
 
-#include "stream/Id3TextFrames.h"
+#include "audio/Id3TextFrames.h"
 
 #include <cstdint>
 #include <cstdio>

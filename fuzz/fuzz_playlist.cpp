@@ -2,7 +2,7 @@
 // Reads arbitrary bytes as a playlist body under a content type and address
 // chosen by the first input byte, and checks what every result must satisfy.
 
-#include "stream/PlaylistParser.h"
+#include "station/PlaylistParser.h"
 
 #include <QSet>
 #include <array>

@@ -3,7 +3,7 @@
 // checks that the outcome, the status, the headers, the audio and the body are
 // those of the same response fed at once.
 
-#include "stream/ResponseParser.h"
+#include "station/ResponseParser.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -3,10 +3,10 @@
 // a leading number, and checks what every valid address and every request
 // must satisfy.
 
-#include "stream/RedirectTracker.h"
+#include "station/RedirectTracker.h"
+#include "station/StationAddress.h"
+#include "station/StationRequest.h"
 #include "util/LeadingNumber.h"
-#include "stream/StationAddress.h"
-#include "stream/StationRequest.h"
 
 #include <cmath>
 #include <cstdint>

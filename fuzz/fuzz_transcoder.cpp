@@ -3,7 +3,7 @@
 // decoders and the MP3 encoder in arrivals of varying size, and checks that
 // whatever comes out is whole MP3 frames and that a failure is told.
 
-#include "stream/Mp3Transcoder.h"
+#include "audio/Mp3Transcoder.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -2,7 +2,7 @@
 // Parses arbitrary bytes as Valve KeyValues text (libraryfolders.vdf,
 // appmanifest_<id>.acf) and checks what every parse must satisfy.
 
-#include "handoff/KeyValues.h"
+#include "game/KeyValues.h"
 
 #include <cstdint>
 #include <cstdio>

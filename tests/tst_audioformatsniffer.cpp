@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "stream/AudioFormatSniffer.h"
+#include "audio/AudioFormatSniffer.h"
 
 #include <QTest>
 

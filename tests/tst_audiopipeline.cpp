@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioSamples.h"
 #include "HttpFileServer.h"
-#include "stream/AudioPipeline.h"
-#include "stream/BufferFileWriter.h"
-#include "stream/Mp3Transcoder.h"
-#include "stream/TranscodingWorker.h"
+#include "audio/AudioPipeline.h"
+#include "audio/Mp3Transcoder.h"
+#include "audio/TranscodingWorker.h"
+#include "bufferfiles/BufferFileWriter.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "stream/BufferFileWriter.h"
+#include "bufferfiles/BufferFileWriter.h"
 
 #include <QDir>
 #include <QFile>

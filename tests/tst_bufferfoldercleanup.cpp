@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/BufferFolderCleanup.h"
+#include "bufferfiles/BufferFolderCleanup.h"
 
 #include <QDir>
 #include <QFile>

@@ -10,7 +10,7 @@
 #include "ScriptedStation.h"
 #include "UnwritableFolder.h"
 #include "settings/Settings.h"
-#include "stream/StreamSession.h"
+#include "station/StreamSession.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "handoff/FolderListing.h"
+#include "bufferfiles/FolderListing.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 
 #include "MainWindowSession.h"
 #include "ScriptedStation.h"
-#include "handoff/GameFolder.h"
+#include "game/GameFolder.h"
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestFiles.h"
-#include "handoff/GameFolder.h"
-#include "handoff/ReportBackup.h"
+#include "game/GameFolder.h"
+#include "game/ReportBackup.h"
 
 #include <QDir>
 #include <QFile>

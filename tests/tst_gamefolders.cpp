@@ -7,9 +7,9 @@
 
 #include "MainWindowSession.h"
 #include "ScriptedStation.h"
-#include "handoff/GameFolder.h"
-#include "handoff/ReportBackup.h"
-#include "platform/Shell.h"
+#include "app/DesktopShell.h"
+#include "game/GameFolder.h"
+#include "game/ReportBackup.h"
 #include "settings/Settings.h"
 
 #include <QApplication>

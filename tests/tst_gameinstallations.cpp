@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestFiles.h"
-#include "handoff/GameInstallationFinder.h"
+#include "game/GameInstallationFinder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestFiles.h"
-#include "platform/GameLauncher.h"
+#include "game/GameLauncher.h"
 
 #include <QDir>
 #include <QFile>

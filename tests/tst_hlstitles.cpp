@@ -6,8 +6,8 @@
 #include "AudioSamples.h"
 #include "HlsSamples.h"
 #include "HttpFileServer.h"
-#include "stream/AudioPipeline.h"
-#include "stream/BufferFileWriter.h"
+#include "audio/AudioPipeline.h"
+#include "bufferfiles/BufferFileWriter.h"
 
 #include <QFile>
 #include <QSignalSpy>

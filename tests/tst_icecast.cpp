@@ -6,7 +6,7 @@
 #include "IcecastStation.h"
 #include "MainWindowSession.h"
 #include "settings/Settings.h"
-#include "stream/StreamSession.h"
+#include "station/StreamSession.h"
 #include "ui/ClickableLabel.h"
 
 #include <QCheckBox>

@@ -6,7 +6,7 @@
 
 #include "IcecastStation.h"
 #include "MainWindowSession.h"
-#include "stream/StreamSession.h"
+#include "station/StreamSession.h"
 #include "ui/frmTitles.h"
 
 #include <QLabel>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "stream/IcyMetadataDemuxer.h"
+#include "audio/IcyMetadataDemuxer.h"
 
 #include <QRandomGenerator>
 #include <QTest>

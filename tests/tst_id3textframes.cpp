@@ -3,7 +3,7 @@
 // their text frames: both versions, all four text encodings, the size rules
 // of each version, unsynchronisation, and damaged or cut tags.
 
-#include "stream/Id3TextFrames.h"
+#include "audio/Id3TextFrames.h"
 
 #include <QTest>
 

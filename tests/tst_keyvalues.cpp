@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "handoff/KeyValues.h"
+#include "game/KeyValues.h"
 
 #include <QTest>
 

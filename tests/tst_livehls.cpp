@@ -9,7 +9,7 @@
 #include "GameFileRecorder.h"
 #include "HttpFileServer.h"
 #include "MainWindowSession.h"
-#include "stream/StreamSession.h"
+#include "station/StreamSession.h"
 
 #include <QCheckBox>
 #include <QLabel>

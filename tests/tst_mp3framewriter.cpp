@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "stream/BufferFileWriter.h"
-#include "stream/Mp3FrameWriter.h"
+#include "audio/Mp3FrameWriter.h"
+#include "bufferfiles/BufferFileWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioSamples.h"
-#include "stream/Mp3Transcoder.h"
+#include "audio/Mp3Transcoder.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "stream/PlaylistParser.h"
+#include "station/PlaylistParser.h"
 
 #include <QTest>
 

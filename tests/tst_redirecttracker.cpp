@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "stream/RedirectTracker.h"
+#include "station/RedirectTracker.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "stream/ResponseParser.h"
+#include "station/ResponseParser.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "station/StationRequest.h"
 #include "util/Version.h"
-#include "stream/StationRequest.h"
 
 #include <QTest>
 

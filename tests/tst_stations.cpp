@@ -7,7 +7,7 @@
 #include "ScriptedStation.h"
 #include "TestFiles.h"
 #include "net/SocketModule.h"
-#include "stream/StreamSession.h"
+#include "station/StreamSession.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -7,7 +7,7 @@
 
 #include "MainWindowSession.h"
 #include "ScriptedStation.h"
-#include "stream/StreamSession.h"
+#include "station/StreamSession.h"
 #include "ui/ClickableLabel.h"
 
 #include <QComboBox>

@@ -9,10 +9,10 @@
 #include "HttpFileServer.h"
 #include "ScriptedStation.h"
 #include "TestFiles.h"
+#include "audio/Mp3Transcoder.h"
 #include "net/SocketModule.h"
-#include "stream/Mp3Transcoder.h"
-#include "stream/StationRequest.h"
-#include "stream/StreamSession.h"
+#include "station/StationRequest.h"
+#include "station/StreamSession.h"
 
 #include <QDir>
 #include <QElapsedTimer>

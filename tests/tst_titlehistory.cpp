@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "stream/TitleHistory.h"
+#include "audio/TitleHistory.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -7,9 +7,9 @@
 #include "AudioSamples.h"
 #include "MainWindowSession.h"
 #include "ScriptedStation.h"
-#include "stream/AudioPipeline.h"
-#include "stream/StreamSession.h"
-#include "stream/TitleHistory.h"
+#include "audio/AudioPipeline.h"
+#include "audio/TitleHistory.h"
+#include "station/StreamSession.h"
 #include "ui/TrayIcon.h"
 #include "ui/frmTitles.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioSamples.h"
-#include "stream/Mp3Transcoder.h"
-#include "stream/TranscodingWorker.h"
+#include "audio/Mp3Transcoder.h"
+#include "audio/TranscodingWorker.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,20 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CommandLineOptions.h"
 
-#include "platform/X11Display.h"
+#include "platform/DisplayServer.h"
 #include "util/Version.h"
 
 #include <QCommandLineParser>
 #include <cstdio>
 
 namespace {
-
-// On X11 and Wayland systems QApplication aborts when it finds no display.
-#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
-constexpr bool NeedsDisplayServer = true;
-#else
-constexpr bool NeedsDisplayServer = false;
-#endif
 
 const QString ProgramName = QStringLiteral("tavrix");
 
@@ -117,7 +110,7 @@ CommandLineOptions::CommandLineOptions(const QStringList &arguments,
 void CommandLineOptions::checkDisplay(const QCommandLineParser &parser,
                                       const QProcessEnvironment &environment)
 {
-    if (!NeedsDisplayServer)
+    if (!DisplayServer::isRequired())
         return;
     // "-platform" wins over QT_QPA_PLATFORM, which may list plugins to try in
     // turn ("xcb;wayland") and give them arguments ("xcb:option"). Only a
@@ -149,7 +142,7 @@ void CommandLineOptions::checkDisplay(const QCommandLineParser &parser,
         m_text = QStringLiteral("cannot open a window on X11: no display (DISPLAY is not set)");
         return;
     }
-    const QString error = X11Display::connectionError(display);
+    const QString error = DisplayServer::connectionError(display);
     if (!error.isEmpty()) {
         m_outcome = Outcome::DisplayUnreachable;
         m_text = QStringLiteral("cannot connect to the display %1: %2").arg(display, error);

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/DesktopShell.h"
+#include "handoff/FileOperations.h"
 #include "platform/Dialogs.h"
-#include "platform/FileOperations.h"
-#include "platform/PlatformServices.h"
-#include "platform/Shell.h"
 #include "settings/Settings.h"
+#include "ui/PlatformServices.h"
 #include "ui/Resources.h"
 #include "ui/WindowFont.h"
 

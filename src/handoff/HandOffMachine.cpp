@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "handoff/HandOffMachine.h"
 
-#include "platform/FileOperations.h"
+#include "handoff/FileOperations.h"
 #include "platform/FolderCheck.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "handoff/FolderListing.h"
+#include "bufferfiles/FolderListing.h"
 
 #include <QString>
 #include <array>

@@ -2,11 +2,7 @@
 #include "platform/FolderCheck.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 
 namespace FolderCheck {
 
@@ -35,11 +31,7 @@ QString problem(const QString &folder)
         return QStringLiteral("does not exist");
     if (!info.isDir())
         return QStringLiteral("is not a folder");
-    // access() asks the kernel, which also knows read-only mounts and
-    // access lists that the permission bits do not show.
-    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
-        return QStringLiteral("cannot be written: ") + QString::fromLocal8Bit(std::strerror(errno));
-    return {};
+    return writeProblem(folder);
 }
 
 bool overlap(const QString &a, const QString &b)

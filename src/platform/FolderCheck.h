@@ -13,6 +13,10 @@ namespace FolderCheck {
 // "cannot be written: Read-only file system" (the system's own text).
 QString problem(const QString &folder);
 
+// Empty when this user may write into the existing folder `folder`; else
+// "cannot be written: " and the system's reason.
+QString writeProblem(const QString &folder);
+
 // True when both paths lead to the same folder or one lies inside the other.
 bool overlap(const QString &a, const QString &b);
 

@@ -9,7 +9,8 @@ struct MemoryStatus
     quint64 availPhys = 0; // bytes
 };
 
-// The machine's physical memory (/proc/meminfo: MemTotal, MemAvailable).
+// The machine's physical memory (on Linux /proc/meminfo: MemTotal,
+// MemAvailable).
 MemoryStatus readMemoryStatus();
 
 // "Total physical memory:   <KB> KB (<percent>% free)": total/1024 with the

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/GameLauncher.h"
+#include "platform/ProcessStart.h"
 
-#include <QProcessEnvironment>
 #include <QString>
 
 // Hands documents, links and the game to the desktop. Opening a document
@@ -21,21 +20,4 @@ public:
     // a Wine prefix, wine, the desktop's handler), in the given working
     // directory.
     virtual LaunchResult launchProgram(const QString &program, const QString &workingDirectory) = 0;
-};
-
-// Production shell: QDesktopServices for documents; the game through
-// GameLauncher with this user's home folder and environment, or those handed
-// in (a stand-in home and PATH).
-class DesktopShell final : public Shell
-{
-public:
-    DesktopShell();
-    DesktopShell(QString homeFolder, QProcessEnvironment environment);
-
-    void OpenDocument(const QString &target) override;
-    LaunchResult launchProgram(const QString &program, const QString &workingDirectory) override;
-
-private:
-    QString m_home;
-    QProcessEnvironment m_environment;
 };

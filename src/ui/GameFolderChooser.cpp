@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/GameFolderChooser.h"
 
-#include "handoff/GameFolder.h"
+#include "game/GameFolder.h"
 #include "platform/Dialogs.h"
 
 #include <QDir>

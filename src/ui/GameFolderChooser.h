@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "handoff/GameInstallation.h"
+#include "game/GameInstallation.h"
 
 #include <QList>
 #include <QString>

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "handoff/FolderListing.h"
-#include "handoff/GameInstallation.h"
+#include "audio/TitleHistory.h"
+#include "bufferfiles/FolderListing.h"
+#include "game/GameInstallation.h"
 #include "handoff/HandOffMachine.h"
 #include "platform/Dialogs.h"
-#include "platform/PlatformServices.h"
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
-#include "stream/TitleHistory.h"
+#include "ui/PlatformServices.h"
 #include "util/ThrottledCall.h"
 
 #include <QWidget>

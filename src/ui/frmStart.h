@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/PlatformServices.h"
+#include "ui/PlatformServices.h"
 
 #include <QDialog>
 #include <functional>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HlsSamples.h"
 
-#include "stream/FfmpegHandles.h"
+#include "audio/FfmpegHandles.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/FileOperations.h"
+#include "handoff/FileOperations.h"
 
 #include <QByteArray>
 #include <QSet>

@@ -3,8 +3,8 @@
 
 #include "TestFiles.h"
 #include "platform/Dialogs.h"
-#include "platform/PlatformServices.h"
 #include "platform/Shell.h"
+#include "ui/PlatformServices.h"
 
 #include <QList>
 #include <QSet>
