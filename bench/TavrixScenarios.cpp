@@ -4,7 +4,7 @@
 #include "StreamPattern.h"
 #include "app/ProgramEntry.h"
 #include "audio/AudioPipeline.h"
-#include "bufferfiles/BufferFileWriter.h"
+#include "bufferfiles/BufferFolder.h"
 #include "game/GameFolder.h"
 #include "handoff/FileOperations.h"
 #include "settings/Settings.h"
@@ -213,6 +213,7 @@ public:
                                         &shell,
                                         &files,
                                         QCoreApplication::applicationDirPath(),
+                                        socketModuleIn(QCoreApplication::applicationDirPath()),
                                         Settings::defaultFilePath(),
                                         QString(),
                                         QProcessEnvironment()};
@@ -285,13 +286,13 @@ public:
         std::uint64_t total = 0;
         quint32 counter = 0;
         for (const WatchedFileOperations::Move &move : files.moves) {
-            if (move.from != bufferFolder + BufferFileWriter::fileNameFor(counter))
+            if (move.from != bufferFolder + BufferFolder::fileNameFor(counter))
                 throw std::runtime_error("handed off out of order: " + move.from.toStdString());
             total += std::uint64_t(move.size);
             ++counter;
         }
         for (;;) {
-            const QString path = bufferFolder + BufferFileWriter::fileNameFor(counter);
+            const QString path = bufferFolder + BufferFolder::fileNameFor(counter);
             if (!QFileInfo::exists(path))
                 break;
             total += leftOver(path, total);
@@ -504,7 +505,7 @@ int runLatencyScenario(int argc, char **argv, const ScenarioOptions &options)
     BenchSession session(qOption(options, "work"),
                          QStringLiteral("127.0.0.1:") + qOption(options, "port"));
     session.useCustom128();
-    const QString secondFile = session.bufferFolder + BufferFileWriter::fileNameFor(1);
+    const QString secondFile = session.bufferFolder + BufferFolder::fileNameFor(1);
     const QString firstGameFile = GameFolder::gameFileNames(session.gameFolder)[0];
     const double timeout = std::stod(option(options, "timeout"));
 

@@ -58,7 +58,7 @@ AudioPipeline::AudioPipeline(QObject *parent)
 
 AudioPipeline::~AudioPipeline() = default;
 
-bool AudioPipeline::startSession(const QString &bufferFolder, qint64 fileSizeBytes)
+bool AudioPipeline::startSession(const BufferFolder &bufferFolder, qint64 fileSizeBytes)
 {
     discardAll();
     m_bufferFile.close();

@@ -4,6 +4,7 @@
 #include "audio/AudioFormatSniffer.h"
 #include "audio/IcyMetadataDemuxer.h"
 #include "bufferfiles/BufferFileWriter.h"
+#include "bufferfiles/BufferFolder.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -52,7 +53,7 @@ public:
     // A new session: files of `fileSizeBytes` bytes in `bufferFolder`,
     // numbered from "000_strm.mp3". The first file is created with the first
     // accepted audio, so a refused station leaves no file. Always true.
-    bool startSession(const QString &bufferFolder, qint64 fileSizeBytes);
+    bool startSession(const BufferFolder &bufferFolder, qint64 fileSizeBytes);
     // The audio of a connection whose response has been read.
     void beginStream(const AudioStreamInfo &info);
     // An HLS station: its playlist is read, followed and converted on a thread
@@ -135,7 +136,7 @@ private:
     void releaseBacklog();
 
     BufferFileWriter m_bufferFile;
-    QString m_bufferFolder;
+    BufferFolder m_bufferFolder;
     qint64 m_fileSizeBytes = 0;
     bool m_fileOpened = false; // the session's first file has been created
 

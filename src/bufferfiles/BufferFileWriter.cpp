@@ -21,18 +21,11 @@ constexpr int GatheredPieces = 64;
 
 } // namespace
 
-QString BufferFileWriter::fileNameFor(quint32 counter)
-{
-    return QStringLiteral("%1_strm.mp3").arg(counter, 3, 10, QLatin1Char('0'));
-}
-
-bool BufferFileWriter::openFirst(const QString &folder)
+bool BufferFileWriter::openFirst(const BufferFolder &folder)
 {
     m_folder = folder;
-    if (!m_folder.isEmpty() && !m_folder.endsWith(u'/'))
-        m_folder += u'/';
     m_bytes = 0;
-    return createAndOpen(m_folder + fileNameFor(0));
+    return createAndOpen(m_folder.filePath(BufferFolder::fileNameFor(0)));
 }
 
 bool BufferFileWriter::append(QByteArrayView data, qint64 limitBytes)
@@ -132,7 +125,7 @@ bool BufferFileWriter::startNextFile()
     m_file.close();
     ++m_counter;
     m_bytes = 0;
-    return createAndOpen(m_folder + fileNameFor(m_counter));
+    return createAndOpen(m_folder.filePath(BufferFolder::fileNameFor(m_counter)));
 }
 
 void BufferFileWriter::close()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "bufferfiles/BufferFolder.h"
+
 #include <QByteArrayView>
 #include <QFile>
 #include <QString>
@@ -8,18 +10,15 @@
 
 // Writes the stream into numbered buffer files in the buffer folder:
 // "000_strm.mp3" first in every session, then the counter (never reset while
-// the program runs) with at least three digits: "001_strm.mp3", ...,
-// "255_strm.mp3", "256_strm.mp3", ..., "1000_strm.mp3". A file is finished
+// the program runs), named by BufferFolder::fileNameFor(). A file is finished
 // when a write takes it past the size limit: that whole write stays in it and
 // the next file begins.
 class BufferFileWriter
 {
 public:
-    static QString fileNameFor(quint32 counter);
-
-    // Creates `folder` + "000_strm.mp3" empty (truncating an old one) and opens
+    // Creates "000_strm.mp3" in `folder` empty (truncating an old one) and opens
     // it as the current file. Returns false and sets errorString() on failure.
-    bool openFirst(const QString &folder);
+    bool openFirst(const BufferFolder &folder);
 
     // Appends to the current file and starts the next one when the file holds
     // more than limitBytes. Returns false and sets errorString() when a file
@@ -51,7 +50,7 @@ private:
     qint64 writePieces(std::span<const QByteArrayView> pieces, QString &reason);
     bool createAndOpen(const QString &path);
 
-    QString m_folder;
+    BufferFolder m_folder;
     QFile m_file;
     qint64 m_bytes = 0;
     quint32 m_counter = 0;

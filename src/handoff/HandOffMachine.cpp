@@ -12,9 +12,9 @@ constexpr int CountdownSeconds = 5;
 
 } // namespace
 
-HandOffMachine::HandOffMachine(FileOperations &files, HandOffListener &listener)
-    : m_files(files)
-    , m_listener(listener)
+HandOffMachine::HandOffMachine(FileOperations &files, QObject *parent)
+    : QObject(parent)
+    , m_files(files)
 {}
 
 void HandOffMachine::setFolders(const HandOffFolders &folders)
@@ -42,7 +42,7 @@ void HandOffMachine::streamEnded()
 void HandOffMachine::status(const QString &text)
 {
     if (m_announcing)
-        m_listener.setStatusText(text);
+        emit statusChanged(text);
 }
 
 void HandOffMachine::block(const QString &target, const QString &why)
@@ -57,7 +57,7 @@ void HandOffMachine::block(const QString &target, const QString &why)
         return;
     m_blockedReason = reason;
     status(reason);
-    m_listener.handOffBlocked(reason);
+    emit blocked(reason);
 }
 
 // Moves a buffer file to the game file `target`; a failure blocks the
@@ -65,7 +65,7 @@ void HandOffMachine::block(const QString &target, const QString &why)
 bool HandOffMachine::moveInto(const QString &from, const QString &target)
 {
     QString error;
-    if (m_files.move(m_folders.bufferPath + from, target, &error))
+    if (m_files.move(m_folders.bufferFolder.filePath(from), target, &error))
         return true;
     block(target, error);
     return false;
@@ -76,9 +76,8 @@ bool HandOffMachine::isFinishedBufferFile(const QString &name) const
     // Only a file with a newer one listed after it is finished; the newest is
     // still being written. A file that is no longer listed (a new start
     // emptied the folder, or another folder was chosen) is not ours to move.
-    const QStringList &names = m_listing.names();
-    const qsizetype index = names.indexOf(name);
-    return index >= 0 && index < names.size() - 1;
+    const qsizetype index = m_bufferNames.indexOf(name);
+    return index >= 0 && index < m_bufferNames.size() - 1;
 }
 
 void HandOffMachine::abandonMove()
@@ -95,7 +94,7 @@ void HandOffMachine::moved()
     if (!m_blockedReason.isEmpty()) {
         m_blockedReason.clear();
         status(QStringLiteral("The game folder takes files again: hand-off resumed."));
-        m_listener.handOffResumed();
+        emit resumed();
     }
     if (m_autoStartGame) {
         m_stage = Stage::CountingDown;
@@ -108,10 +107,7 @@ void HandOffMachine::moved()
 void HandOffMachine::tick()
 {
     // The listing always shows the current buffer folder, re-read each tick.
-    if (m_listing.folder() != m_folders.bufferPath)
-        m_listing.setFolder(m_folders.bufferPath);
-    else
-        m_listing.refresh();
+    m_bufferNames = m_folders.bufferFolder.mp3Names();
 
     const int p = m_slot;
     const std::array<QString, 2> &gameFiles = m_folders.gameFiles;
@@ -119,8 +115,8 @@ void HandOffMachine::tick()
     switch (m_stage) {
     case Stage::WaitingForFile:
         // Without a game folder the files wait for one.
-        if (m_listing.count() > 1 && !gameFiles[p].isEmpty()) {
-            m_slotBufferNames[p] = m_listing.names().first();
+        if (m_bufferNames.size() > 1 && !gameFiles[p].isEmpty()) {
+            m_slotBufferNames[p] = m_bufferNames.first();
             // A game folder that is gone or cannot be written is named as
             // such; the buffer files wait for it.
             const QString folderProblem = FolderCheck::problem(QFileInfo(gameFiles[p]).path());
@@ -175,7 +171,7 @@ void HandOffMachine::tick()
         // When both game files are held open the move fails; the file then
         // waits in the buffer folder for a later cycle.
         if (!isFinishedBufferFile(name) ||
-            !m_files.move(m_folders.bufferPath + name, gameFiles[p])) {
+            !m_files.move(m_folders.bufferFolder.filePath(name), gameFiles[p])) {
             abandonMove();
             break;
         }
@@ -183,18 +179,14 @@ void HandOffMachine::tick()
         break;
     }
     case Stage::CountingDown:
-        // As many dots as the seconds left.
-        m_listener.setWelcomeText(QStringLiteral("Launching game in ") +
-                                  QString::number(m_secondsLeft) +
-                                  QString(m_secondsLeft, QLatin1Char('.')));
+        emit countdown(m_secondsLeft);
         if (--m_secondsLeft == 0)
             m_stage = Stage::Launching;
         break;
     case Stage::Launching:
-        if (m_listener.autoStartChecked())
-            m_listener.LaunchGame();
         m_autoStartGame = false;
         m_stage = Stage::WaitingForFile;
+        emit launchDue();
         break;
     }
 }

@@ -1,44 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "bufferfiles/FolderListing.h"
+#include "bufferfiles/BufferFolder.h"
 
+#include <QObject>
 #include <QString>
+#include <QStringList>
 #include <array>
 
 class FileOperations;
 
-// What the hand-off needs of the window that shows it.
-class HandOffListener
-{
-public:
-    virtual ~HandOffListener() = default;
-    virtual void setStatusText(const QString &text) = 0;
-    virtual void setWelcomeText(const QString &text) = 0;
-    virtual bool autoStartChecked() const = 0;
-    virtual void LaunchGame() = 0;
-    // A finished buffer file could not go into the game folder: `reason`
-    // names the file, where it was to go and why. Told when the failure
-    // first shows and again when its reason changes, whether or not the
-    // status line is being written; the hand-off retries every cycle.
-    virtual void handOffBlocked(const QString &reason) { Q_UNUSED(reason); }
-    // A file went into the game folder again after handOffBlocked().
-    virtual void handOffResumed() {}
-};
-
 // Where the hand-off takes files from and puts them.
 struct HandOffFolders
 {
-    QString bufferPath;               // ends with '/'; empty while none is chosen
+    BufferFolder bufferFolder;        // empty while none is chosen
     std::array<QString, 2> gameFiles; // the two names the game's report lists, full paths
 };
 
 // Moves finished buffer files into the game folder under the two game file
 // names, alternating, one step per tick; then counts down and launches the
-// game after the first hand-off of a session with automatic start. The
-// window's one-second timer calls tick(); tests call it directly.
-class HandOffMachine final
+// game after the first hand-off of a session with automatic start. Its
+// owner's one-second timer calls tick(); tests call it directly. What
+// happens is told through signals.
+class HandOffMachine final : public QObject
 {
+    Q_OBJECT
+
 public:
     enum class Stage {
         WaitingForFile,    // until a finished buffer file is listed
@@ -49,7 +36,7 @@ public:
         Launching,
     };
 
-    HandOffMachine(FileOperations &files, HandOffListener &listener);
+    explicit HandOffMachine(FileOperations &files, QObject *parent = nullptr);
 
     void setFolders(const HandOffFolders &folders);
     // A new stream session: the status shows its progress again, and the game
@@ -76,6 +63,22 @@ public:
     // The reason files cannot go into the game folder; empty while they can.
     const QString &blockedReason() const { return m_blockedReason; }
 
+signals:
+    // A move announced, a slot skipped, a failure or the hand-off resumed,
+    // for the status line; not after streamEnded().
+    void statusChanged(const QString &text);
+    // A finished buffer file could not go into the game folder: `reason`
+    // names the file, where it was to go and why. Told when the failure
+    // first shows and again when its reason changes; the hand-off retries
+    // every cycle.
+    void blocked(const QString &reason);
+    // A file went into the game folder again after blocked().
+    void resumed();
+    // The game is launched in `secondsLeft` seconds, 5 down to 1.
+    void countdown(int secondsLeft);
+    // The countdown is over: the game is to be launched.
+    void launchDue();
+
 private:
     bool isFinishedBufferFile(const QString &name) const;
     void abandonMove();
@@ -85,9 +88,8 @@ private:
     bool moveInto(const QString &from, const QString &target);
 
     FileOperations &m_files;
-    HandOffListener &m_listener;
     HandOffFolders m_folders;
-    FolderListing m_listing;
+    QStringList m_bufferNames; // the buffer folder's MP3s, read each tick
     Stage m_stage = Stage::WaitingForFile;
     int m_slot = 0;
     std::array<QString, 2> m_slotBufferNames;

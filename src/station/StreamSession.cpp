@@ -52,6 +52,7 @@ StreamSession::StreamSession(std::unique_ptr<SocketComponent> socket, QObject *p
     });
     connect(m_audio, &AudioPipeline::backlogDrained, this, &StreamSession::backlogDrained);
     connect(m_audio, &AudioPipeline::hlsFailed, this, &StreamSession::hlsFailed);
+    connect(m_audio, &AudioPipeline::refused, this, &StreamSession::audioRefused);
     m_watchdog->setSingleShot(true);
     connect(m_watchdog, &QTimer::timeout, this, &StreamSession::silenceLimitReached);
     m_reconnectTimer->setSingleShot(true);
@@ -99,7 +100,7 @@ std::chrono::milliseconds StreamSession::hlsSilenceLimit(std::chrono::millisecon
     return std::max(silenceLimit, std::chrono::milliseconds(2 * *target));
 }
 
-void StreamSession::start(const StationAddress &address, const QString &bufferFolder,
+void StreamSession::start(const StationAddress &address, const BufferFolder &bufferFolder,
                           qint32 fileSizeKB)
 {
     m_resolver = StationResolver(address);
@@ -468,6 +469,17 @@ void StreamSession::refuseStation(const QString &message)
     emit stopped({SessionStop::Reason::Refused,
                   QStringLiteral("Could not connect to ") + stationText() + QStringLiteral("."),
                   message});
+}
+
+// The station's audio cannot be converted: the session ends as for a
+// station that is not available.
+void StreamSession::audioRefused(const QString &reason)
+{
+    const QString url = stationText();
+    cancel();
+    emit stopped({SessionStop::Reason::Refused,
+                  QStringLiteral("Could not connect to ") + url + QStringLiteral("."),
+                  unavailableBecause(reason)});
 }
 
 void StreamSession::endOnFileError(const QString &reason)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "audio/AudioPipeline.h"
+#include "bufferfiles/BufferFolder.h"
 #include "net/SocketComponent.h"
 #include "station/ReconnectSchedule.h"
 #include "station/ResponseParser.h"
@@ -59,7 +60,7 @@ public:
 
     // Connects to the station and writes its audio into `bufferFolder` in
     // files of `fileSizeKB` KB.
-    void start(const StationAddress &address, const QString &bufferFolder, qint32 fileSizeKB);
+    void start(const StationAddress &address, const BufferFolder &bufferFolder, qint32 fileSizeKB);
     // Closes the connection and the current buffer file; no reconnection follows.
     void cancel();
 
@@ -140,6 +141,7 @@ private:
 
     void attemptFailed(SessionStop::Reason reason, const QString &status, const QString &message);
     void refuseStation(const QString &message);
+    void audioRefused(const QString &reason);
     void endOnFileError(const QString &reason);
     void connectionLost(const QString &why);
     void reconnectNow();
@@ -157,7 +159,7 @@ private:
 
     std::unique_ptr<SocketComponent> m_sck;
     StationResolver m_resolver;
-    QString m_bufferFolder;
+    BufferFolder m_bufferFolder;
     qint64 m_fileSizeBytes = 0;
     ResponseParser m_response;
     Body m_body = Body::None;
