@@ -42,13 +42,22 @@ Run runProgram(const QStringList &arguments, const QProcessEnvironment &environm
     return run;
 }
 
+// Only a home folder and a UTF-8 locale, which Qt expects of every process
+// (without one, newer Qt versions warn on standard error).
+QProcessEnvironment bareEnvironment(const QString &home)
+{
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    return environment;
+}
+
 // Settings, cache and runtime folders of one user, inside the test's folder.
 QProcessEnvironment userEnvironment(const QString &home, const QString &runtime)
 {
-    QProcessEnvironment environment;
+    QProcessEnvironment environment = bareEnvironment(home);
     environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("HOME"), home);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
@@ -144,9 +153,7 @@ void tst_CommandLine::withoutDisplay()
     QTemporaryDir home;
     QVERIFY(home.isValid());
     // No DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM.
-    QProcessEnvironment environment;
-    environment.insert(QStringLiteral("HOME"), home.path());
-    const Run run = runProgram(arguments, environment);
+    const Run run = runProgram(arguments, bareEnvironment(home.path()));
 
     QCOMPARE(run.status, QProcess::NormalExit);
     QCOMPARE(run.exitCode, exitCode);
@@ -175,6 +182,9 @@ void tst_CommandLine::unreachableDisplay_data()
         << QString() << refused;
     QTest::newRow("-platform xcb")
         << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb")} << unreachable << 1
+        << QString() << refused;
+    QTest::newRow("--platform xcb")
+        << QStringList{QStringLiteral("--platform"), QStringLiteral("xcb")} << unreachable << 1
         << QString() << refused;
     QTest::newRow("-display wins over DISPLAY")
         << QStringList{QStringLiteral("-display"), QStringLiteral("%1")}
@@ -206,8 +216,7 @@ void tst_CommandLine::unreachableDisplay()
     const QString placeholder = QStringLiteral("%1");
     QTemporaryDir home;
     QVERIFY(home.isValid());
-    QProcessEnvironment variables;
-    variables.insert(QStringLiteral("HOME"), home.path());
+    QProcessEnvironment variables = bareEnvironment(home.path());
     for (const QString &variable : environment) {
         variables.insert(variable.section(u'=', 0, 0),
                          variable.section(u'=', 1).replace(placeholder, display));
@@ -247,6 +256,9 @@ void tst_CommandLine::oneInstancePerSettingsLocation()
     Run second = runProgram(QStringList(), userA);
     QCOMPARE(second.status, QProcess::NormalExit);
     QCOMPARE(second.exitCode, 0);
+    QCOMPARE(second.out,
+             QStringLiteral("Tavrix is already running; its window was brought to the front.\n"));
+    QCOMPARE(second.err, QString());
     QCOMPARE(first.state(), QProcess::Running);
 
     // Other settings: an instance of its own.

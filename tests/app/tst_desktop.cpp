@@ -5,7 +5,9 @@
 // system tray (trayer) with its tooltip and menu. With TAVRIX_SCREENSHOT_DIR
 // set, the tray with its menu open is saved there as screenshot-tray.png.
 
+#include "settings/RecentStations.h"
 #include "settings/Settings.h"
+#include "ui/BufferModes.h"
 
 #include <QDir>
 #include <QProcess>
@@ -18,6 +20,8 @@ namespace {
 const QString Program = QStringLiteral(TAVRIX_PROGRAM);
 const QString Script = QStringLiteral(TAVRIX_DESKTOP_CHECK);
 const QString Python = QStringLiteral("/usr/bin/python3");
+// The recent station the settings select, other than the first.
+constexpr int RecentStation = 2;
 
 // Stops a helper process started by the test.
 void stop(QProcess &process)
@@ -104,6 +108,7 @@ void tst_Desktop::check(const QString &mode, const QStringList &extra)
     Settings settings(home + QStringLiteral("/.config/TAVRIX/TAVRIX.conf"));
     settings.setBufferPath(buffer + QLatin1Char('/'));
     settings.setRadioPath(radio + QLatin1Char('/'));
+    settings.setLastUsed(RecentStation);
     QVERIFY(settings.sync());
 
     QProcessEnvironment environment;
@@ -148,7 +153,11 @@ bool tst_Desktop::startTrayHost()
 
 void tst_Desktop::screenReaderReadsTheMainWindow()
 {
-    check(QStringLiteral("tree"));
+    // The drop-down lists read their current entries as a screen reader does.
+    check(QStringLiteral("tree"), {QStringLiteral("Recently used stations list:=") +
+                                       RecentStations::PresetStations[RecentStation].title,
+                                   QStringLiteral("Custom prebuffering size=") +
+                                       QString::fromLatin1(BufferModes::CustomSizes[0].text)});
 }
 
 void tst_Desktop::trayIconInARealTray()

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 namespace {
 
@@ -12,7 +13,7 @@ const QString Station = QStringLiteral("http://radio.example:8000/live?x=1");
 
 QDateTime at(int minutes)
 {
-    return QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC).addSecs(minutes * 60);
+    return QDateTime(QDate(2024, 5, 1), QTime(12, 0), QTimeZone::utc()).addSecs(minutes * 60);
 }
 
 QStringList titlesOf(const QList<PlayedTitle> &entries)

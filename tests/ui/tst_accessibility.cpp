@@ -149,6 +149,12 @@ void AccessibilityTest::namesAndRoles()
     QCOMPARE(list->child(0)->object(), recent->view());
     QCOMPARE(list->indexOfChild(list->child(0)), 0);
     QCOMPARE(list->child(0)->childCount(), recent->count());
+    // Screen readers on Linux read the current entry as the list's text and
+    // as the selected item of the popup's list; both follow a new entry.
+    recent->setCurrentIndex(1);
+    QCOMPARE(list->textInterface()->text(0, -1), recent->itemText(1));
+    QVERIFY(list->child(0)->child(1)->state().selected);
+    QVERIFY(!list->child(0)->child(0)->state().selected);
     list->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QTRY_VERIFY(recent->view()->isVisible());
     list->actionInterface()->doAction(QAccessibleActionInterface::pressAction());

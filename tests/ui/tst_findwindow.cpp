@@ -253,7 +253,7 @@ void FindWindowTest::hostileAnswersShownInWindow()
         "[" + DirectoryServer::station("1", "Only WMA", "http://w.example/", "WMA", 32) + "]";
     FindSession::search(find, QStringLiteral("wma"));
     QCOMPARE(status->text(),
-             QStringLiteral("No station found. 1 more that may not play are hidden."));
+             QStringLiteral("No station found. 1 more that may not play is hidden."));
     QVERIFY(!control<QPushButton>(*find, "cmdUse")->isEnabled());
 
     server.answer = "{not json";
