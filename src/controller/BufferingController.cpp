@@ -9,6 +9,7 @@
 #include "station/StationAddress.h"
 #include "station/StreamSession.h"
 
+#include <QRegularExpression>
 #include <QTimer>
 #include <utility>
 
@@ -156,9 +157,19 @@ void BufferingController::start(const QString &address, BufferModes::Choice file
         return;
     const StationAddressParse parsed = parseStationAddress(address);
     if (!parsed.address) {
-        m_messages.tell(MessageIcon::Stop,
-                        QStringLiteral("Please enter a valid URL.\n\n"
-                                       "Example: http://198.51.100.20:8000/stream"));
+        // An address of another kind (ftp://, mms://, ...) is told why.
+        static const QRegularExpression schemePattern(
+            QStringLiteral("^\\s*([A-Za-z][A-Za-z0-9+.-]*)://"));
+        const QString scheme = schemePattern.match(address).captured(1).toLower();
+        const QString why =
+            scheme.isEmpty() || scheme == QLatin1String("http") || scheme == QLatin1String("https")
+                ? QString()
+                : QStringLiteral(" Tavrix plays only http:// and https:// "
+                                 "addresses, not %1://.")
+                      .arg(scheme);
+        m_messages.tell(MessageIcon::Stop, QStringLiteral("Please enter a valid URL.") + why +
+                                               QStringLiteral("\n\nExample: "
+                                                              "http://198.51.100.20:8000/stream"));
         return;
     }
     if (!m_session->hasSocket()) {

@@ -95,6 +95,10 @@ void BufferingControllerTest::refusedStartDeletesNothing_data()
     QTest::addColumn<QString>("told");
     QTest::newRow("invalid address") << true << "no address at all"
                                      << "Please enter a valid URL";
+    QTest::newRow("address of another kind")
+        << true << "FTP://radio.example.org/stream"
+        << "Please enter a valid URL. Tavrix plays only http:// and https:// addresses, not "
+           "ftp://.\n\n";
     QTest::newRow("no socket component")
         << false << "127.0.0.1:8000"
         << "Tavrix cannot connect to a station: its network component could not be loaded.";
