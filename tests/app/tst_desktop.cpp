@@ -5,9 +5,9 @@
 // system tray (trayer) with its tooltip and menu. With TAVRIX_SCREENSHOT_DIR
 // set, the tray with its menu open is saved there as screenshot-tray.png.
 
+#include "controller/BufferModes.h"
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
-#include "ui/BufferModes.h"
 
 #include <QDir>
 #include <QProcess>
