@@ -335,7 +335,7 @@ void frmMain::lblFind_Click()
 {
     if (!m_find) {
         m_find = new frmFind(m_services, m_settings.directoryServer(), this);
-        connect(m_find, &frmFind::stationChosen, txtURL, &QLineEdit::setText);
+        connect(m_find, &frmFind::stationChosen, this, &frmMain::showChosenStation);
         // The directory counts a click for its station once it plays; the
         // inputs are locked while a stream runs, so txtURL is its address.
         connect(m_controller, &BufferingController::stationAnswered, m_find,
@@ -470,13 +470,28 @@ void frmMain::AddRecentStation(const QString &title, const QString &url)
 // box is left alone.
 void frmMain::selectPlayingStation(const QString &url)
 {
-    for (int slot = 0; slot < m_recent.count() && slot < cmbRecent->count(); ++slot) {
-        if (m_recent.url(slot) == url) {
-            cmbRecent->setCurrentIndex(slot);
-            break;
-        }
-    }
+    const int slot = recentSlotOf(url);
+    if (slot >= 0)
+        cmbRecent->setCurrentIndex(slot);
     SaveSettings(true);
+}
+
+// A station picked in Find goes into the address box; the recent list then
+// shows that station when it holds it, and no entry otherwise, rather than
+// the station picked before.
+void frmMain::showChosenStation(const QString &url)
+{
+    txtURL->setText(url);
+    cmbRecent->setCurrentIndex(recentSlotOf(url));
+}
+
+int frmMain::recentSlotOf(const QString &url) const
+{
+    for (int slot = 0; slot < m_recent.count() && slot < cmbRecent->count(); ++slot) {
+        if (m_recent.url(slot) == url)
+            return slot;
+    }
+    return -1;
 }
 
 void frmMain::cmbRecent_Click(int index)

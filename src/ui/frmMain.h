@@ -73,6 +73,8 @@ private:
     void SaveRecentStations();
     void SaveSettings(bool tellFailure);
     void selectPlayingStation(const QString &url);
+    void showChosenStation(const QString &url);
+    int recentSlotOf(const QString &url) const;
     void offerFoundGame();
     void AddRecentStation(const QString &title, const QString &url);
 

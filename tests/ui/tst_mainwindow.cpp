@@ -11,6 +11,7 @@
 #include "ui/ElidingComboBox.h"
 #include "ui/ElidingLabel.h"
 #include "ui/Links.h"
+#include "ui/frmFind.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -441,7 +442,21 @@ void MainWindowTest::findLink()
     // The link opens the station search, not the web site.
     QTest::mouseClick(find, Qt::LeftButton);
     QVERIFY(m_test->shell.documents.isEmpty());
-    QTRY_VERIFY(m_window->findChild<QDialog *>(QStringLiteral("frmFind")));
+    QTRY_VERIFY(m_window->findChild<frmFind *>(QStringLiteral("frmFind")));
+
+    // A station picked there replaces the address, and the recent list no
+    // longer shows the station picked before it.
+    auto *recent = get<QComboBox>("cmbRecent");
+    auto *url = get<QLineEdit>("txtURL");
+    recent->setCurrentIndex(1);
+    emit recent->activated(1);
+    const QString listed = url->text();
+    auto *search = m_window->findChild<frmFind *>(QStringLiteral("frmFind"));
+    emit search->stationChosen(QStringLiteral("http://found.example:8000/live"));
+    QCOMPARE(url->text(), QStringLiteral("http://found.example:8000/live"));
+    QCOMPARE(recent->currentIndex(), -1);
+    emit search->stationChosen(listed);
+    QCOMPARE(recent->currentIndex(), 1);
 }
 
 void MainWindowTest::longTextsAreCut()
