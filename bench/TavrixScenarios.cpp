@@ -168,15 +168,16 @@ public:
 
     bool exists(const QString &path) const override { return m_disk.exists(path); }
     bool remove(const QString &path, QString *error) override { return m_disk.remove(path, error); }
-    bool move(const QString &from, const QString &to, QString *error) override
+    Replaced replace(const QString &from, const QString &to, QString *error) override
     {
         const qint64 size = QFileInfo(from).size();
-        if (!m_disk.move(from, to, error))
-            return false;
+        const Replaced result = m_disk.replace(from, to, error);
+        if (result != Replaced::Yes)
+            return result;
         moves.push_back({from, to, size, nanosOf(CLOCK_MONOTONIC)});
         if (moved)
             moved(moves.back());
-        return true;
+        return result;
     }
     bool copy(const QString &from, const QString &to, QString *error) override
     {
@@ -213,6 +214,7 @@ public:
                                         &shell,
                                         &files,
                                         QCoreApplication::applicationDirPath(),
+                                        socketModuleIn(QCoreApplication::applicationDirPath()),
                                         Settings::defaultFilePath(),
                                         QString(),
                                         QProcessEnvironment()};

@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by scripts that need a local radio station: local_station <folder>
-# makes about three minutes of a plucked tune as a 128 kbit/s MP3, starts
-# Icecast 2 on a free port of 127.0.0.1 (source password "tavrix-demo") and
-# ezstream playing the tune in a loop on /stream, and waits until the station
-# is on air. Both processes are added to the caller's `pids` array; `port`
-# and `address` (http://127.0.0.1:<port>) are set. The folder's parent must
+# makes three plucked tunes of about a minute each as 128 kbit/s MP3s
+# (tune0.mp3 to tune2.mp3, each with its title), starts Icecast 2 on a free
+# port of 127.0.0.1 (source password "tavrix-demo") and ezstream playing them
+# in a loop on /stream, and waits until the station is on air. Both
+# processes are added to the caller's `pids` array; `port` and `address`
+# (http://127.0.0.1:<port>) are set. The folder's parent must
 # be a folder of the caller's own (as root it is opened to Icecast's user).
 local_station() {
   station=$1
@@ -29,19 +30,29 @@ local_station() {
   [ -n "$port" ] || { echo "local station: no free port between 18400 and 18499" >&2; exit 1; }
   address="http://127.0.0.1:$port"
 
-  echo "== Making the station's music (about three minutes of a plucked tune)"
-  # A pentatonic phrase, in semitones from A4, plucked, half a second a note.
+  echo "== Making the station's music (three plucked tunes, about a minute each)"
+  # A pentatonic phrase, in semitones from A4, plucked, half a second a note;
+  # each tune plays it in its own key and speed, and carries its own title in
+  # its ID3 tag, which the station sends as the stream title when it begins.
   notes=(-9 -5 -2 0 3 0 -2 -5 -7 -2 0 3 7 3 0 -2 -9 -5 0 3 5 3 0 -5 -7 -5 -2 0 -2 -5 -9 -9)
-  parts=()
-  for i in "${!notes[@]}"; do
-    part=$(printf '%s/note%02d.wav' "$station" "$i")
-    sox -n -r 44100 -c 2 -b 16 "$part" synth 0.5 pluck "%${notes[$i]}" fade q 0.005 0.5 0.35 gain -8
-    parts+=("$part")
+  titles=("Harbour Lights" "Night Drive" "Sunset Boulevard")
+  shifts=(0 5 -3)
+  lengths=(0.5 0.4 0.6)
+  for tune in 0 1 2; do
+    parts=()
+    for i in "${!notes[@]}"; do
+      part=$(printf '%s/note%02d.wav' "$station" "$i")
+      sox -n -r 44100 -c 2 -b 16 "$part" synth "${lengths[$tune]}" \
+        pluck "%$((notes[i] + shifts[tune]))" fade q 0.005 "${lengths[$tune]}" 0.35 gain -8
+      parts+=("$part")
+    done
+    sox "${parts[@]}" "$station/phrase.wav" reverb 40
+    sox "$station/phrase.wav" "$station/tune.wav" repeat 3
+    lame --quiet -b 128 --cbr --ta "Tavrix Demo Band" --tt "${titles[$tune]}" \
+      "$station/tune.wav" "$station/tune$tune.mp3"
+    echo "$station/tune$tune.mp3" >>"$station/playlist.txt"
+    rm -f "$station"/*.wav
   done
-  sox "${parts[@]}" "$station/phrase.wav" reverb 40
-  sox "$station/phrase.wav" "$station/tune.wav" repeat 10
-  lame --quiet -b 128 --cbr "$station/tune.wav" "$station/tune.mp3"
-  rm -f "$station"/*.wav
 
   cat >"$station/icecast.xml" <<EOF
 <icecast>
@@ -100,7 +111,7 @@ EOF
       <stream_name>Tavrix Demo Station</stream_name>
       <stream_genre>Ambient</stream_genre>
       <stream_url>$address/</stream_url>
-      <stream_description>A plucked tune from 127.0.0.1</stream_description>
+      <stream_description>Plucked tunes from 127.0.0.1</stream_description>
       <stream_bitrate>128</stream_bitrate>
       <stream_samplerate>44100</stream_samplerate>
       <stream_channels>2</stream_channels>
@@ -108,14 +119,11 @@ EOF
   </streams>
   <intakes>
     <intake>
-      <type>file</type>
-      <filename>$station/tune.mp3</filename>
+      <type>playlist</type>
+      <filename>$station/playlist.txt</filename>
       <stream_once>No</stream_once>
     </intake>
   </intakes>
-  <metadata>
-    <no_updates>Yes</no_updates>
-  </metadata>
 </ezstream>
 EOF
   # ezstream will not read a configuration holding a password that others can read.

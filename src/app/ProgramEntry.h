@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/DesktopShell.h"
+#include "app/SocketModuleLoader.h"
 #include "handoff/FileOperations.h"
 #include "platform/Dialogs.h"
 #include "settings/Settings.h"
@@ -49,6 +50,7 @@ struct ProductionPlatform
                                 &shell,
                                 &files,
                                 QCoreApplication::applicationDirPath(),
+                                socketModuleIn(QCoreApplication::applicationDirPath()),
                                 Settings::defaultFilePath(),
                                 QDir::homePath(),
                                 QProcessEnvironment::systemEnvironment()};

@@ -24,6 +24,7 @@ int main(int argc, char *argv[])
     SingleInstance instance(Settings::defaultFilePath());
     switch (instance.claim(QCoreApplication::arguments().mid(1))) {
     case SingleInstance::Role::HandedOver:
+        std::printf("Tavrix is already running; its window was brought to the front.\n");
         return 0;
     case SingleInstance::Role::NoAnswer:
         std::fprintf(stderr, "tavrix: already running, but %s\n",

@@ -63,6 +63,7 @@ bool AudioPipeline::startSession(const BufferFolder &bufferFolder, qint64 fileSi
     discardAll();
     m_bufferFile.close();
     m_bufferFile.resetBytes();
+    m_mp3Files.restart();
     m_bufferFolder = bufferFolder;
     m_fileSizeBytes = fileSizeBytes;
     m_fileOpened = false;
@@ -338,6 +339,8 @@ void AudioPipeline::stop()
         if (m_sniffer.format() == AudioFormatSniffer::Format::Mp3)
             output(m_stream, {Output::Kind::Raw, {std::exchange(m_held, {})}});
     }
+    if (!finishMp3())
+        failed();
     m_mode = Mode::Idle;
     discardAll();
     m_bufferFile.close();
@@ -361,10 +364,20 @@ void AudioPipeline::output(int stream, Output out)
     endOf(stream);
 }
 
+// The MP3 held back for a frame's start that has not wholly arrived goes
+// into the current file: the stream ends there.
+bool AudioPipeline::finishMp3()
+{
+    if (m_bufferFile.isOpen())
+        return m_mp3Files.finish();
+    m_mp3Files.restart();
+    return true;
+}
+
 void AudioPipeline::endOf(int stream)
 {
-    if (m_fileOpened && m_bufferFile.isOpen() && m_bufferFile.bytes() > 0 &&
-        !m_bufferFile.startNextFile()) {
+    if (!finishMp3() || (m_fileOpened && m_bufferFile.isOpen() && m_bufferFile.bytes() > 0 &&
+                         !m_bufferFile.startNextFile())) {
         failed();
         return;
     }
@@ -421,7 +434,7 @@ void AudioPipeline::writeRaw(std::span<const QByteArrayView> runs)
         return;
     const qint64 before = m_bufferFile.bytes();
     const quint32 counter = m_bufferFile.counter();
-    if (!m_bufferFile.append(runs, m_fileSizeBytes)) {
+    if (!m_mp3Files.append(runs, m_fileSizeBytes)) {
         failed();
         return;
     }
@@ -464,6 +477,7 @@ void AudioPipeline::discardAll()
 void AudioPipeline::failed()
 {
     const QString reason = m_bufferFile.errorString();
+    m_mp3Files.restart();
     m_mode = Mode::Idle;
     discardAll();
     m_bufferFile.close();

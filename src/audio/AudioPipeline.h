@@ -3,6 +3,7 @@
 
 #include "audio/AudioFormatSniffer.h"
 #include "audio/IcyMetadataDemuxer.h"
+#include "audio/Mp3StreamWriter.h"
 #include "bufferfiles/BufferFileWriter.h"
 #include "bufferfiles/BufferFolder.h"
 
@@ -34,9 +35,9 @@ struct AudioStreamInfo
 // The session owns the connection; this owns what becomes of the bytes.
 //
 // Titles framed into the stream (icy-metaint) are taken out first. Nothing is
-// written before the format is known: MP3 goes into the files byte for byte;
-// AAC, Ogg Vorbis, Opus and FLAC are converted to MP3 on a worker thread and
-// written in whole frames; anything else is refused.
+// written before the format is known: MP3 goes into the files byte for byte,
+// each file cut where a frame begins (see Mp3StreamWriter); AAC, Ogg Vorbis, Opus and FLAC are
+// converted to MP3 on a worker thread and written in whole frames; anything else is refused.
 //
 // Conversion may be slower than arrival. Rather than queue without end, the
 // audio path then says it is full (wantsMore() false): the session holds
@@ -129,6 +130,7 @@ private:
     void writeRaw(std::span<const QByteArrayView> runs);
     void written(qint64 filled, quint32 counterBefore);
     bool ensureFile();
+    bool finishMp3();
     void endOf(int stream);
     void discardWorker(int stream);
     void discardAll();
@@ -136,6 +138,7 @@ private:
     void releaseBacklog();
 
     BufferFileWriter m_bufferFile;
+    Mp3StreamWriter m_mp3Files{m_bufferFile}; // plain MP3, each file whole frames
     BufferFolder m_bufferFolder;
     qint64 m_fileSizeBytes = 0;
     bool m_fileOpened = false; // the session's first file has been created

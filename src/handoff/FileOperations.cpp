@@ -3,6 +3,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -27,12 +29,40 @@ bool DiskFileOperations::remove(const QString &path, QString *error)
     return file.remove() || failed(error, file.errorString());
 }
 
-bool DiskFileOperations::move(const QString &from, const QString &to, QString *error)
+FileOperations::Replaced DiskFileOperations::replace(const QString &from, const QString &to,
+                                                     QString *error)
 {
-    // QFile::rename refuses an existing target, like the platform's move, and
-    // copies across file systems.
-    QFile file(from);
-    return file.rename(to) || failed(error, file.errorString());
+    // A rename takes the old file's place at once (on Windows it is a move
+    // that replaces the existing file).
+    std::error_code code;
+    std::filesystem::rename(from.toStdU16String(), to.toStdU16String(), code);
+    if (!code)
+        return Replaced::Yes;
+    if (code == std::errc::cross_device_link) {
+        // Another file system: the copy is made beside the target under a
+        // name the game does not list, then renamed over it.
+        const QString part = to + QStringLiteral(".part");
+        QFile::remove(part);
+        QFile source(from);
+        if (!source.copy(part)) {
+            failed(error, source.errorString());
+            return Replaced::Failed;
+        }
+        std::filesystem::rename(part.toStdU16String(), to.toStdU16String(), code);
+        if (!code) {
+            QFile::remove(from);
+            return Replaced::Yes;
+        }
+        QFile::remove(part);
+    }
+    failed(error, QString::fromLocal8Bit(code.message()));
+    // Windows refuses to replace a file another program holds open with a
+    // sharing violation or a denied access, which the standard library
+    // reports as an input/output error or a permission error.
+    const bool refusedInUse = code == std::errc::permission_denied || code == std::errc::io_error ||
+                              code == std::errc::device_or_resource_busy ||
+                              code == std::errc::text_file_busy;
+    return refusedInUse && exists(to) ? Replaced::TargetInUse : Replaced::Failed;
 }
 
 bool DiskFileOperations::copy(const QString &from, const QString &to, QString *error)

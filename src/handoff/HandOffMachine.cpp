@@ -13,9 +13,9 @@ constexpr int CountdownSeconds = 5;
 
 } // namespace
 
-HandOffMachine::HandOffMachine(FileOperations &files, HandOffListener &listener)
-    : m_files(files)
-    , m_listener(listener)
+HandOffMachine::HandOffMachine(FileOperations &files, QObject *parent)
+    : QObject(parent)
+    , m_files(files)
 {}
 
 void HandOffMachine::setFolders(const HandOffFolders &folders)
@@ -43,7 +43,7 @@ void HandOffMachine::streamEnded()
 void HandOffMachine::status(const QString &text)
 {
     if (m_announcing)
-        m_listener.setStatusText(text);
+        emit statusChanged(text);
 }
 
 void HandOffMachine::block(const QString &target, const QString &why)
@@ -59,18 +59,7 @@ void HandOffMachine::block(const QString &target, const QString &why)
         return;
     m_blockedReason = reason;
     status(reason);
-    m_listener.handOffBlocked(reason);
-}
-
-// Moves a buffer file to the game file `target`; a failure blocks the
-// hand-off with the system's reason.
-bool HandOffMachine::moveInto(const QString &from, const QString &target)
-{
-    QString error;
-    if (m_files.move(m_folders.bufferFolder.filePath(from), target, &error))
-        return true;
-    block(target, error);
-    return false;
+    emit blocked(reason);
 }
 
 bool HandOffMachine::isFinishedBufferFile(const QString &name) const
@@ -96,7 +85,7 @@ void HandOffMachine::moved()
     if (!m_blockedReason.isEmpty()) {
         m_blockedReason.clear();
         status(QStringLiteral("The game folder takes files again: hand-off resumed."));
-        m_listener.handOffResumed();
+        emit resumed();
     }
     if (m_autoStartGame) {
         m_stage = Stage::CountingDown;
@@ -126,7 +115,7 @@ void HandOffMachine::tick()
                 block(gameFiles[p], QStringLiteral("the game folder ") + folderProblem);
                 break;
             }
-            m_stage = Stage::ClearingGameFile;
+            m_stage = Stage::MoveAnnounced;
             // While blocked, the failure stays shown until a move succeeds.
             if (!m_blockedReason.isEmpty())
                 break;
@@ -135,46 +124,52 @@ void HandOffMachine::tick()
                    QDir::toNativeSeparators(gameFiles[p]) + QStringLiteral("..."));
         }
         break;
-    case Stage::ClearingGameFile:
+    case Stage::MoveAnnounced:
         if (!isFinishedBufferFile(m_slotBufferNames[p])) {
             abandonMove();
             break;
         }
-        if (m_files.exists(gameFiles[p]))
-            m_files.remove(gameFiles[p]);
+        // The old game file stays until the new one takes its place: the
+        // game never finds the name missing.
         m_stage = Stage::MovingFile;
         break;
-    case Stage::MovingFile:
+    case Stage::MovingFile: {
         if (!isFinishedBufferFile(m_slotBufferNames[p])) {
             abandonMove();
             break;
         }
-        if (!m_files.exists(gameFiles[p])) {
-            if (!moveInto(m_slotBufferNames[p], gameFiles[p]))
-                break;
+        QString error;
+        switch (m_files.replace(m_folders.bufferFolder.filePath(m_slotBufferNames[p]), gameFiles[p],
+                                &error)) {
+        case FileOperations::Replaced::Yes:
             // Both names of the report exist from the first hand-off on.
             if (!m_files.exists(gameFiles[1]))
                 m_files.copy(gameFiles[0], gameFiles[1]);
             m_slot = 1 - p;
             moved();
-        } else {
+            break;
+        case FileOperations::Replaced::TargetInUse:
             // The game holds the old file open: this file goes under the
             // other name, and that slot stays due for the next file too.
             status(QDir::toNativeSeparators(gameFiles[p]) +
                    QStringLiteral(" skipped, it was in use..."));
             m_skippedSlot = p;
             m_slot = 1 - p;
-            if (m_files.exists(gameFiles[1 - p]))
-                m_files.remove(gameFiles[1 - p]);
             m_stage = Stage::MovingToOtherSlot;
+            break;
+        case FileOperations::Replaced::Failed:
+            block(gameFiles[p], error);
+            break;
         }
         break;
+    }
     case Stage::MovingToOtherSlot: {
         const QString &name = m_slotBufferNames[m_skippedSlot];
         // When both game files are held open the move fails; the file then
         // waits in the buffer folder for a later cycle.
         if (!isFinishedBufferFile(name) ||
-            !m_files.move(m_folders.bufferFolder.filePath(name), gameFiles[p])) {
+            m_files.replace(m_folders.bufferFolder.filePath(name), gameFiles[p]) !=
+                FileOperations::Replaced::Yes) {
             abandonMove();
             break;
         }
@@ -182,18 +177,14 @@ void HandOffMachine::tick()
         break;
     }
     case Stage::CountingDown:
-        // As many dots as the seconds left.
-        m_listener.setWelcomeText(QStringLiteral("Launching game in ") +
-                                  QString::number(m_secondsLeft) +
-                                  QString(m_secondsLeft, QLatin1Char('.')));
+        emit countdown(m_secondsLeft);
         if (--m_secondsLeft == 0)
             m_stage = Stage::Launching;
         break;
     case Stage::Launching:
-        if (m_listener.autoStartChecked())
-            m_listener.LaunchGame();
         m_autoStartGame = false;
         m_stage = Stage::WaitingForFile;
+        emit launchDue();
         break;
     }
 }

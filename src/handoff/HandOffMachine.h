@@ -3,29 +3,12 @@
 
 #include "bufferfiles/BufferFolder.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <array>
 
 class FileOperations;
-
-// What the hand-off needs of the window that shows it.
-class HandOffListener
-{
-public:
-    virtual ~HandOffListener() = default;
-    virtual void setStatusText(const QString &text) = 0;
-    virtual void setWelcomeText(const QString &text) = 0;
-    virtual bool autoStartChecked() const = 0;
-    virtual void LaunchGame() = 0;
-    // A finished buffer file could not go into the game folder: `reason`
-    // names the file, where it was to go and why. Told when the failure
-    // first shows and again when its reason changes, whether or not the
-    // status line is being written; the hand-off retries every cycle.
-    virtual void handOffBlocked(const QString &reason) { Q_UNUSED(reason); }
-    // A file went into the game folder again after handOffBlocked().
-    virtual void handOffResumed() {}
-};
 
 // Where the hand-off takes files from and puts them.
 struct HandOffFolders
@@ -36,21 +19,24 @@ struct HandOffFolders
 
 // Moves finished buffer files into the game folder under the two game file
 // names, alternating, one step per tick; then counts down and launches the
-// game after the first hand-off of a session with automatic start. The
-// window's one-second timer calls tick(); tests call it directly.
-class HandOffMachine final
+// game after the first hand-off of a session with automatic start. Its
+// owner's one-second timer calls tick(); tests call it directly. What
+// happens is told through signals.
+class HandOffMachine final : public QObject
 {
+    Q_OBJECT
+
 public:
     enum class Stage {
         WaitingForFile,    // until a finished buffer file is listed
-        ClearingGameFile,  // "Moving file ..." shown; the slot's old game file goes
-        MovingFile,        // the buffer file goes into the slot, or the slot is skipped
+        MoveAnnounced,     // "Moving file ..." shown; the move is made on the next tick
+        MovingFile,        // the buffer file replaces the slot's file, or the slot is skipped
         MovingToOtherSlot, // after a skip: the file goes under the other name
         CountingDown,      // "Launching game in N..." from 5 to 1
         Launching,
     };
 
-    HandOffMachine(FileOperations &files, HandOffListener &listener);
+    explicit HandOffMachine(FileOperations &files, QObject *parent = nullptr);
 
     void setFolders(const HandOffFolders &folders);
     // A new stream session: the status shows its progress again, and the game
@@ -77,16 +63,30 @@ public:
     // The reason files cannot go into the game folder; empty while they can.
     const QString &blockedReason() const { return m_blockedReason; }
 
+signals:
+    // A move announced, a slot skipped, a failure or the hand-off resumed,
+    // for the status line; not after streamEnded().
+    void statusChanged(const QString &text);
+    // A finished buffer file could not go into the game folder: `reason`
+    // names the file, where it was to go and why. Told when the failure
+    // first shows and again when its reason changes; the hand-off retries
+    // every cycle.
+    void blocked(const QString &reason);
+    // A file went into the game folder again after blocked().
+    void resumed();
+    // The game is launched in `secondsLeft` seconds, 5 down to 1.
+    void countdown(int secondsLeft);
+    // The countdown is over: the game is to be launched.
+    void launchDue();
+
 private:
     bool isFinishedBufferFile(const QString &name) const;
     void abandonMove();
     void moved();
     void status(const QString &text);
     void block(const QString &target, const QString &why);
-    bool moveInto(const QString &from, const QString &target);
 
     FileOperations &m_files;
-    HandOffListener &m_listener;
     HandOffFolders m_folders;
     QStringList m_bufferNames; // the buffer folder's MP3s, read each tick
     Stage m_stage = Stage::WaitingForFile;

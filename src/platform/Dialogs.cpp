@@ -40,6 +40,11 @@ MessageAnswer QtDialogs::showMessage(QWidget *owner, MessageIcon icon, MessageBu
         box.setDefaultButton(QMessageBox::No);
         box.setEscapeButton(QMessageBox::No);
         break;
+    case MessageButtons::YesNoDefaultYes:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        break;
     }
     switch (box.exec()) {
     case QMessageBox::Ok:

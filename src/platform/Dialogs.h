@@ -7,7 +7,8 @@
 class QWidget;
 
 enum class MessageIcon { Information, Exclamation, Stop };
-enum class MessageButtons { Ok, OkCancel, YesNo };
+// YesNo has No as its default button, YesNoDefaultYes has Yes.
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoDefaultYes };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
 // Every modal message box, folder picker and choice list of the program goes

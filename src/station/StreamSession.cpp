@@ -52,21 +52,19 @@ StreamSession::StreamSession(std::unique_ptr<SocketComponent> socket, QObject *p
     });
     connect(m_audio, &AudioPipeline::backlogDrained, this, &StreamSession::backlogDrained);
     connect(m_audio, &AudioPipeline::hlsFailed, this, &StreamSession::hlsFailed);
+    connect(m_audio, &AudioPipeline::refused, this, &StreamSession::audioRefused);
     m_watchdog->setSingleShot(true);
     connect(m_watchdog, &QTimer::timeout, this, &StreamSession::silenceLimitReached);
     m_reconnectTimer->setSingleShot(true);
     connect(m_reconnectTimer, &QTimer::timeout, this, &StreamSession::reconnectNow);
-    if (m_sck) {
+    if (m_sck)
         m_sck->setListener(this);
-        m_sck->setErrorDisplay(this);
-    }
 }
 
 StreamSession::~StreamSession()
 {
     if (m_sck) {
         m_sck->setListener(nullptr);
-        m_sck->setErrorDisplay(nullptr);
         m_sck->Close();
     }
 }
@@ -454,7 +452,9 @@ void StreamSession::attemptFailed(SessionStop::Reason reason, const QString &sta
         refuseStation(message);
         return;
     }
+    // A station never heard is not waited for: the session is over.
     m_audio->stop();
+    m_streaming = false;
     emit stopped({reason, status, message});
 }
 
@@ -468,6 +468,17 @@ void StreamSession::refuseStation(const QString &message)
     emit stopped({SessionStop::Reason::Refused,
                   QStringLiteral("Could not connect to ") + stationText() + QStringLiteral("."),
                   message});
+}
+
+// The station's audio cannot be converted: the session ends as for a
+// station that is not available.
+void StreamSession::audioRefused(const QString &reason)
+{
+    const QString url = stationText();
+    cancel();
+    emit stopped({SessionStop::Reason::Refused,
+                  QStringLiteral("Could not connect to ") + url + QStringLiteral("."),
+                  unavailableBecause(reason)});
 }
 
 void StreamSession::endOnFileError(const QString &reason)
@@ -555,22 +566,23 @@ void StreamSession::Sck_Close()
         attemptFailed(SessionStop::Reason::Closed, status, QString());
 }
 
-void StreamSession::Sck_Error(qint16, const QString &, bool &cancelDisplay)
+void StreamSession::Sck_Error(qint16, const QString &description, bool &cancelDisplay)
 {
-    if (!m_streaming || m_attemptOver) {
-        cancelDisplay = true;
+    // The component's own message would say only the system's reason: a
+    // first connection's failure is told with the station it concerns, and
+    // while other addresses are left to try, or a lost station is being
+    // retried, nothing interrupts.
+    cancelDisplay = true;
+    if (!m_streaming || m_attemptOver)
         return;
-    }
-    // While other addresses are left to try, or a lost station is being
-    // retried, the component's message would only interrupt.
-    if (m_hadAudio || m_resolver.hasEntries())
-        cancelDisplay = true;
     const QString status =
         QStringLiteral("The connection to ") + stationText() + QStringLiteral(" failed.");
     if (m_hadAudio)
         connectionLost(status);
     else
-        attemptFailed(SessionStop::Reason::Failed, status, QString());
+        attemptFailed(SessionStop::Reason::Failed, status,
+                      QStringLiteral("Could not connect to ") + stationText() +
+                          QStringLiteral(": ") + description);
 }
 
 void StreamSession::Sck_CertificateRejected(const QString &host, quint16 port,
@@ -587,9 +599,4 @@ void StreamSession::Sck_CertificateRejected(const QString &host, quint16 port,
                       QStringLiteral(" is not trusted."),
                   QString()});
     emit certificateRejected(host, port, reasons, sha256);
-}
-
-void StreamSession::showSocketError(qint16, const QString &description)
-{
-    emit socketErrorMessage(description);
 }

@@ -30,6 +30,10 @@ struct SessionStop
     Reason reason;
     QString status;  // for the status line
     QString message; // for a message box; empty when none is due
+
+    // Only a file error leaves the session in place until cancel(): the
+    // files written still go to the game.
+    bool endsSession() const { return reason != Reason::FileError; }
 };
 
 // One station session: connects through the socket component (plain or TLS),
@@ -39,12 +43,9 @@ struct SessionStop
 //
 // A session that has received audio does not end when the connection does:
 // it waits (ReconnectSchedule) and connects to the same address again, until
-// cancel(). A first connection that never brought audio stays ended (closed,
-// failed) until cancel(): the window keeps its inputs locked until the user
-// presses "Cancel". A refused answer ends the session by itself.
-class StreamSession final : public QObject,
-                            private SocketComponentListener,
-                            private SocketErrorDisplay
+// cancel(). A first connection that never brought audio (refused, closed,
+// failed) ends the session by itself.
+class StreamSession final : public QObject, private SocketComponentListener
 {
     Q_OBJECT
 
@@ -100,8 +101,6 @@ signals:
     // with the last arrival, out of `fileSizeBytes`.
     void progress(qint64 bytes, qint64 fileSizeBytes);
     void stopped(const SessionStop &stop);
-    // The socket component's own error message, for a message box.
-    void socketErrorMessage(const QString &description);
     // A TLS certificate failed verification; the session has stopped
     // (Refused, without a message). Trusting `sha256` and starting again
     // connects with it.
@@ -121,7 +120,6 @@ private:
     void Sck_Error(qint16 number, const QString &description, bool &cancelDisplay) override;
     void Sck_CertificateRejected(const QString &host, quint16 port, const QString &reasons,
                                  const QByteArray &sha256) override;
-    void showSocketError(qint16 number, const QString &description) override;
 
     void connectToCurrent();
     void readResponse(const QByteArray &data);
@@ -141,6 +139,7 @@ private:
 
     void attemptFailed(SessionStop::Reason reason, const QString &status, const QString &message);
     void refuseStation(const QString &message);
+    void audioRefused(const QString &reason);
     void endOnFileError(const QString &reason);
     void connectionLost(const QString &why);
     void reconnectNow();

@@ -9,7 +9,9 @@ AccessibleClickableLabel::AccessibleClickableLabel(ClickableLabel *label)
 
 QAccessible::Role AccessibleClickableLabel::role() const
 {
-    return label()->isLink() ? QAccessible::Link : QAccessible::StaticText;
+    if (label()->isLink())
+        return QAccessible::Link;
+    return label()->isPressable() ? QAccessible::Button : QAccessible::StaticText;
 }
 
 QString AccessibleClickableLabel::text(QAccessible::Text t) const
@@ -22,14 +24,14 @@ QString AccessibleClickableLabel::text(QAccessible::Text t) const
 
 QStringList AccessibleClickableLabel::actionNames() const
 {
-    if (!label()->isLink())
+    if (!label()->isPressable())
         return QAccessibleWidget::actionNames();
     return QStringList{pressAction()} + QAccessibleWidget::actionNames();
 }
 
 void AccessibleClickableLabel::doAction(const QString &actionName)
 {
-    if (actionName == pressAction() && label()->isLink() && label()->isEnabled())
+    if (actionName == pressAction() && label()->isPressable() && label()->isEnabled())
         label()->click();
     else
         QAccessibleWidget::doAction(actionName);

@@ -5,8 +5,8 @@
 
 class ClickableLabel;
 
-// Presents a clickable label by what it is now: a link that assistive tools
-// can press, or plain text. Named by its text. The role is decided when asked,
+// Presents a clickable label by what it is now: a link or a button that
+// assistive tools can press, or plain text. Named by its text. The role is decided when asked,
 // since Qt may create the interface while the label is being set up.
 class AccessibleClickableLabel final : public QAccessibleWidget
 {

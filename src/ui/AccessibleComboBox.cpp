@@ -4,9 +4,36 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 
+namespace {
+
+// Marks the current entry as the one selected item of the popup's list, as
+// long as the popup is closed (while it is open, the selection is the entry
+// the user is on). Qt selects it there only when the popup opens.
+void selectCurrentEntry(QComboBox *box)
+{
+    QAbstractItemView *list = box->view();
+    if (!list || !list->selectionModel() || list->isVisible())
+        return;
+    const QModelIndex entry =
+        box->model()->index(box->currentIndex(), box->modelColumn(), box->rootModelIndex());
+    list->selectionModel()->setCurrentIndex(entry, QItemSelectionModel::ClearAndSelect);
+}
+
+} // namespace
+
 AccessibleComboBox::AccessibleComboBox(QComboBox *box)
     : QAccessibleWidget(box, QAccessible::ComboBox)
-{}
+{
+    selectCurrentEntry(box);
+    QObject::connect(box, &QComboBox::currentIndexChanged, box, [box] { selectCurrentEntry(box); });
+}
+
+void *AccessibleComboBox::interface_cast(QAccessible::InterfaceType type)
+{
+    if (type == QAccessible::TextInterface)
+        return static_cast<QAccessibleTextInterface *>(this);
+    return QAccessibleWidget::interface_cast(type);
+}
 
 QString AccessibleComboBox::text(QAccessible::Text t) const
 {
@@ -24,6 +51,8 @@ QAccessibleInterface *AccessibleComboBox::child(int index) const
 {
     if (index != 0 || !box()->view())
         return nullptr;
+    // A popup left with Escape keeps the entry it was on selected.
+    selectCurrentEntry(box());
     return QAccessible::queryAccessibleInterface(box()->view());
 }
 
@@ -51,6 +80,68 @@ void AccessibleComboBox::doAction(const QString &actionName)
         box()->hidePopup();
     else
         box()->showPopup();
+}
+
+QString AccessibleComboBox::text(int startOffset, int endOffset) const
+{
+    const QString entry = box()->currentText();
+    if (endOffset < 0 || endOffset > entry.size())
+        endOffset = int(entry.size());
+    startOffset = qBound(0, startOffset, endOffset);
+    return entry.mid(startOffset, endOffset - startOffset);
+}
+
+int AccessibleComboBox::characterCount() const
+{
+    return int(box()->currentText().size());
+}
+
+void AccessibleComboBox::selection(int, int *startOffset, int *endOffset) const
+{
+    *startOffset = 0;
+    *endOffset = 0;
+}
+
+int AccessibleComboBox::selectionCount() const
+{
+    return 0;
+}
+
+void AccessibleComboBox::addSelection(int, int)
+{}
+
+void AccessibleComboBox::removeSelection(int)
+{}
+
+void AccessibleComboBox::setSelection(int, int, int)
+{}
+
+int AccessibleComboBox::cursorPosition() const
+{
+    return 0;
+}
+
+void AccessibleComboBox::setCursorPosition(int)
+{}
+
+QRect AccessibleComboBox::characterRect(int) const
+{
+    return {};
+}
+
+int AccessibleComboBox::offsetAtPoint(const QPoint &) const
+{
+    return -1;
+}
+
+void AccessibleComboBox::scrollToSubstring(int, int)
+{}
+
+QString AccessibleComboBox::attributes(int, int *startOffset, int *endOffset) const
+{
+    *startOffset = 0;
+    *endOffset = characterCount();
+    return {};
 }
 
 QComboBox *AccessibleComboBox::box() const

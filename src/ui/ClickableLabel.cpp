@@ -73,6 +73,14 @@ void ClickableLabel::makeLink()
     m_link = true;
 }
 
+void ClickableLabel::setPressable(bool pressable)
+{
+    m_pressable = pressable;
+    if (!m_link)
+        setFocusPolicy(pressable ? Qt::StrongFocus : Qt::NoFocus);
+    update();
+}
+
 void ClickableLabel::resetLinkOnBackground(QWidget *window, const QPoint &position,
                                            ClickableLabel *link)
 {
@@ -121,7 +129,7 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent *event)
 void ClickableLabel::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (m_link && !event->isAutoRepeat() &&
+    if (isPressable() && !event->isAutoRepeat() &&
         (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
         event->accept();
         emit clicked();
@@ -133,7 +141,7 @@ void ClickableLabel::keyPressEvent(QKeyEvent *event)
 void ClickableLabel::paintEvent(QPaintEvent *event)
 {
     QLabel::paintEvent(event);
-    if (!m_link || !hasFocus())
+    if (!isPressable() || !hasFocus())
         return;
     QStylePainter painter(this);
     QStyleOptionFocusRect option;

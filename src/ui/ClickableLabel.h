@@ -29,6 +29,10 @@ public:
     // Space.
     void makeLink();
     bool isLink() const { return m_link; }
+    // Without the link's look: takes the keyboard focus (Tab), shows it with
+    // a focus frame and is pressed with Enter or Space while `pressable`.
+    void setPressable(bool pressable);
+    bool isPressable() const { return m_link || m_pressable; }
 
     // Follows the label as a click would.
     void click() { emit clicked(); }
@@ -53,5 +57,6 @@ protected:
 private:
     bool m_pressed = false;
     bool m_link = false;
+    bool m_pressable = false;
     bool m_settingColour = false;
 };

@@ -101,8 +101,9 @@ QString GameFolderChooser::offerOnlyGame()
                        .arg(describe(installation), installation.mp3Folder);
     if (!installation.mp3FolderExists)
         text += QStringLiteral("\n\nThe folder does not exist yet; Tavrix will create it.");
-    if (m_dialogs.showMessage(m_owner, MessageIcon::Information, MessageButtons::YesNo, Title,
-                              text) != MessageAnswer::Yes)
+    // Enter accepts: declining is for good.
+    if (m_dialogs.showMessage(m_owner, MessageIcon::Information, MessageButtons::YesNoDefaultYes,
+                              Title, text) != MessageAnswer::Yes)
         return {};
     if (!installation.mp3FolderExists && !createFolder(installation.mp3Folder))
         return {};

@@ -254,7 +254,9 @@ void frmFind::showCount()
         text = tr("1 station found.");
     else
         text = tr("%1 stations found.").arg(shown);
-    if (hidden > 0)
+    if (hidden == 1)
+        text += tr(" 1 more that may not play is hidden.");
+    else if (hidden > 1)
         text += tr(" %1 more that may not play are hidden.").arg(hidden);
     lblStatus->setText(text);
 }

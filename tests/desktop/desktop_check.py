@@ -7,7 +7,10 @@ starts the program given on the command line, waits until it appears on the
 accessibility bus, runs one check and ends the program. Prints what it found;
 exits with status 1 and a list of what is missing when a check fails.
 
-  desktop_check.py tree PROGRAM         the main window's accessible tree
+  desktop_check.py tree PROGRAM [NAME=ENTRY...]
+                                        the main window's accessible tree; the
+                                        drop-down list NAME reads ENTRY as its
+                                        current entry
   desktop_check.py tray PROGRAM [PNG]   the icon in the system tray (needs a
                                         tray host on the display); PNG: a
                                         screenshot with the tray menu open
@@ -71,6 +74,31 @@ def related(node, relation):
     ]
 
 
+def selected_children(node):
+    """The selected children: through the Selection interface where there is
+    one, else the children whose state says selected."""
+    try:
+        selection = node.querySelection()
+        return [selection.getSelectedChild(i) for i in range(selection.nSelectedChildren)]
+    except NotImplementedError:
+        return [c for c in children(node) if c is not None and pyatspi.STATE_SELECTED in states(c)]
+
+
+def current_entry(box):
+    """A drop-down list's current entry the ways a screen reader (Orca) finds
+    it: the one selected item of the box or, failing that, of its list; and
+    the box's own text."""
+    items = selected_children(box)
+    if not items and box.childCount:
+        items = selected_children(box.getChildAtIndex(0))
+    item = items[0].name if len(items) == 1 else None
+    try:
+        text = box.queryText().getText(0, -1)
+    except NotImplementedError:
+        text = None
+    return item, text
+
+
 def application():
     desktop = pyatspi.Registry.getDesktop(0)
     for app in children(desktop):
@@ -86,7 +114,7 @@ def main_window(app):
     return None
 
 
-def check_tree(app):
+def check_tree(app, entries):
     window = wait_for(lambda: main_window(app))
     if not expect(window, "no window named Tavrix on the accessibility bus"):
         return
@@ -106,6 +134,17 @@ def check_tree(app):
         if box.getRole() == pyatspi.ROLE_TEXT or label is not None:
             expect(label is not None and box.name == label,
                    "the %s %r is not named after its label %r" % (box.getRoleName(), box.name, label))
+    # A drop-down list tells its current entry, not only its label.
+    for box in boxes:
+        if box.getRole() != pyatspi.ROLE_COMBO_BOX:
+            continue
+        item, text = current_entry(box)
+        report("%s %r: selected item %r, text %r" % (box.getRoleName(), box.name, item, text))
+        wanted = entries.pop(box.name, None)
+        if wanted is not None:
+            expect(item == wanted, "the list %r has %r selected, not %r" % (box.name, item, wanted))
+            expect(text == wanted, "the list %r reads %r, not %r" % (box.name, text, wanted))
+    expect(not entries, "no drop-down list named %r" % sorted(entries))
     texts = [b for b in boxes if b.getRole() == pyatspi.ROLE_TEXT]
     expect(len(texts) == 3, "%d text boxes instead of 3" % len(texts))
     expect(any(b.getRole() == pyatspi.ROLE_COMBO_BOX and b.name.startswith("Recently used stations")
@@ -252,7 +291,8 @@ def descendants_of_app(app):
 
 def main():
     mode, program = sys.argv[1], sys.argv[2]
-    screenshot = sys.argv[3] if len(sys.argv) > 3 else None
+    screenshot = sys.argv[3] if mode == "tray" and len(sys.argv) > 3 else None
+    entries = dict(a.split("=", 1) for a in sys.argv[3:]) if mode == "tree" else {}
     process = subprocess.Popen([program])
     try:
         app = wait_for(application, 30)
@@ -260,7 +300,7 @@ def main():
             if mode == "tray":
                 check_tray(app, process, screenshot)
             else:
-                check_tree(app)
+                check_tree(app, entries)
                 expect(process.poll() is None, "the program ended by itself")
     finally:
         process.terminate()

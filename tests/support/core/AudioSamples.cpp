@@ -182,6 +182,36 @@ Mp3Report checkRemainingMp3Files(const QByteArrayList &files, const QString &fol
     return files.isEmpty() ? Mp3Report() : checkMp3Files(files, folder, toneHz);
 }
 
+QString stationFileProblem(const QByteArray &file, const QString &path)
+{
+    qsizetype pos = 0;
+    while (pos < file.size()) {
+        const int length = stereoFrameLength(QByteArrayView(file).sliced(pos));
+        if (length == 0)
+            return QStringLiteral("no frame header at byte %1 of %2").arg(pos).arg(file.size());
+        pos += length;
+    }
+    if (pos != file.size())
+        return QStringLiteral("the last frame ends %1 bytes after the file").arg(pos - file.size());
+
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(file) != file.size())
+        return QStringLiteral("cannot write %1").arg(path);
+    out.close();
+    const Run probe = run(QStringLiteral("ffprobe"),
+                          {QStringLiteral("-v"), QStringLiteral("warning"),
+                           QStringLiteral("-show_entries"), QStringLiteral("format=format_name"),
+                           QStringLiteral("-of"), QStringLiteral("default=nw=1"), path});
+    if (!probe.ok || probe.out != "format_name=mp3\n" || probe.err.contains("low score"))
+        return QStringLiteral("ffprobe says: %1 %2")
+            .arg(QString::fromUtf8(probe.out), QString::fromUtf8(probe.err));
+    // Without -q, so that its notes on lost sync are heard.
+    const Run decode = run(QStringLiteral("mpg123"), {QStringLiteral("-t"), path});
+    if (!decode.ok || decode.err.contains("resync") || decode.err.contains("Illegal"))
+        return QStringLiteral("mpg123 says: %1").arg(QString::fromUtf8(decode.err));
+    return {};
+}
+
 double toneFrequency(QByteArrayView pcm)
 {
     const qsizetype samples = pcm.size() / 4;

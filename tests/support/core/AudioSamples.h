@@ -47,6 +47,13 @@ Mp3Report checkMp3Files(const QByteArrayList &files, const QString &folder, doub
 // The same for what a buffer folder still holds, which may be nothing.
 Mp3Report checkRemainingMp3Files(const QByteArrayList &files, const QString &folder, double toneHz);
 
+// Checks a file the game gets from an MP3 station as the game's player
+// meets it: it begins with a 44.1 kHz stereo MPEG-1 Layer III frame header
+// and is whole frames to its last byte; ffprobe takes it for MP3 without a
+// "low score" doubt, and mpg123 decodes it without having to resync. Returns
+// the problem, empty when there is none.
+QString stationFileProblem(const QByteArray &file, const QString &path);
+
 // The frequency of a pure tone in 16-bit interleaved stereo PCM, counted
 // from the cycles of its first channel (near-silence does not count).
 double toneFrequency(QByteArrayView pcm);

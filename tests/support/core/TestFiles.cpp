@@ -40,11 +40,18 @@ bool InUseFileOperations::remove(const QString &path, QString *error)
     return m_disk.remove(path, error);
 }
 
-bool InUseFileOperations::move(const QString &from, const QString &to, QString *error)
+FileOperations::Replaced InUseFileOperations::replace(const QString &from, const QString &to,
+                                                      QString *error)
 {
-    if (inUse.contains(to) || inUse.contains(from))
-        return inUseError(error);
-    return m_disk.move(from, to, error);
+    if (inUse.contains(to) && exists(to)) {
+        inUseError(error);
+        return Replaced::TargetInUse;
+    }
+    if (inUse.contains(from)) {
+        inUseError(error);
+        return Replaced::Failed;
+    }
+    return m_disk.replace(from, to, error);
 }
 
 bool InUseFileOperations::copy(const QString &from, const QString &to, QString *error)

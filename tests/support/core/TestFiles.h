@@ -19,7 +19,7 @@ class InUseFileOperations final : public FileOperations
 public:
     bool exists(const QString &path) const override { return m_disk.exists(path); }
     bool remove(const QString &path, QString *error = nullptr) override;
-    bool move(const QString &from, const QString &to, QString *error = nullptr) override;
+    Replaced replace(const QString &from, const QString &to, QString *error = nullptr) override;
     bool copy(const QString &from, const QString &to, QString *error = nullptr) override;
 
     QSet<QString> inUse;

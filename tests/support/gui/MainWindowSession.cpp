@@ -2,8 +2,6 @@
 #include "MainWindowSession.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,10 +10,6 @@
 
 MainWindowSession::MainWindowSession(const QString &componentFolder)
 {
-    gameFolder = root.path() + QStringLiteral("/gta3/mp3/");
-    bufferFolder = root.path() + QStringLiteral("/buffer/");
-    writeFile(gameFolder + QStringLiteral("MP3Report.txt"), "old report");
-    QDir().mkpath(bufferFolder);
     window = std::make_unique<frmMain>(services.services(componentFolder));
     services.dialogs.folders.push_back(gameFolder);
     get<QPushButton>("cmdGTAfolder")->click();
@@ -46,48 +40,4 @@ void MainWindowSession::useCustomSize(int item)
 {
     QTest::mouseClick(get<QRadioButton>("optCustom"), Qt::LeftButton);
     get<QComboBox>("cmbBuffer")->setCurrentIndex(item);
-}
-
-QStringList MainWindowSession::bufferFiles() const
-{
-    return QDir(bufferFolder).entryList({QStringLiteral("*.mp3")}, QDir::Files, QDir::Name);
-}
-
-QByteArray MainWindowSession::allBufferBytes() const
-{
-    QByteArray all;
-    for (const QString &name : bufferFiles())
-        all += readFile(bufferFolder + name);
-    return all;
-}
-
-QByteArrayList MainWindowSession::bufferFileContents() const
-{
-    QByteArrayList contents;
-    for (const QString &name : bufferFiles()) {
-        if (QByteArray bytes = readFile(bufferFolder + name); !bytes.isEmpty())
-            contents << bytes;
-    }
-    return contents;
-}
-
-QStringList MainWindowSession::openBufferFiles() const
-{
-    QStringList open;
-    const QDir descriptors(QStringLiteral("/proc/self/fd"));
-    for (const QFileInfo &link : descriptors.entryInfoList(QDir::Files | QDir::System)) {
-        const QString target = link.symLinkTarget();
-        if (target.startsWith(bufferFolder))
-            open << target;
-    }
-    return open;
-}
-
-bool MainWindowSession::showedMessage(const QString &text) const
-{
-    for (const auto &message : services.dialogs.messages) {
-        if (message.text == text)
-            return true;
-    }
-    return false;
 }

@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "TestServices.h"
+#include "SessionFolders.h"
 #include "WindowControls.h"
 #include "ui/frmMain.h"
 
-#include <QByteArrayList>
-#include <QStringList>
-#include <QTemporaryDir>
 #include <memory>
 
 class QTimer;
@@ -15,12 +12,8 @@ class QTimer;
 // A main window with a game folder and a buffer folder chosen through its
 // buttons, shown, with its hand-off timer kept still so buffer files stay
 // where the stream wrote them.
-struct MainWindowSession
+struct MainWindowSession : SessionFolders
 {
-    QTemporaryDir root;
-    TestServices services;
-    QString gameFolder;
-    QString bufferFolder;
     std::unique_ptr<frmMain> window;
 
     explicit MainWindowSession(
@@ -40,11 +33,4 @@ struct MainWindowSession
     void clickStart();
     // Selects "Custom (use carefully)" and the size list's item.
     void useCustomSize(int item);
-
-    QStringList bufferFiles() const;
-    QByteArray allBufferBytes() const;         // the buffer files joined in name order
-    QByteArrayList bufferFileContents() const; // the non-empty buffer files, in name order
-    // The files of the buffer folder this process holds open.
-    QStringList openBufferFiles() const;
-    bool showedMessage(const QString &text) const;
 };
