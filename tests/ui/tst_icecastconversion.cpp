@@ -11,7 +11,6 @@
 #include "MainWindowSession.h"
 #include "station/StreamSession.h"
 
-#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -71,11 +70,8 @@ void IcecastConversionTest::convertedStationToGameFolder()
     QVERIFY2(station.start(&error), qPrintable(error));
 
     MainWindowSession session;
-    session.get<QCheckBox>("chkStart")->setChecked(false);
-    session.useCustomSize(0); // 128 KB
-    auto *stream = session.window->findChild<StreamSession *>();
+    auto *stream = session.prepareForGameFolderRun();
     QVERIFY(stream);
-    stream->setReconnectScale(0.25);
     QSignalSpy lost(stream, &StreamSession::reconnecting);
     GameFileRecorder recorder({session.gameFolder + QStringLiteral("Tavrix_00.mp3"),
                                session.gameFolder + QStringLiteral("Tavrix_01.mp3")});

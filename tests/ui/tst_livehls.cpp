@@ -11,7 +11,6 @@
 #include "MainWindowSession.h"
 #include "station/StreamSession.h"
 
-#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSaveFile>
@@ -127,11 +126,8 @@ void LiveHlsTest::growingPlaylistToGameFolder()
     server.failNextRequest(dropped, HttpFileServer::Fault::DropConnection);
 
     MainWindowSession session;
-    session.get<QCheckBox>("chkStart")->setChecked(false);
-    session.useCustomSize(0); // 128 KB
-    auto *stream = session.window->findChild<StreamSession *>();
+    auto *stream = session.prepareForGameFolderRun();
     QVERIFY(stream);
-    stream->setReconnectScale(0.25);
     QSignalSpy lost(stream, &StreamSession::reconnecting);
     // A station whose playlist has ended is gone: reconnecting finds nothing.
     QObject::connect(stream, &StreamSession::reconnecting, &publisher,

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainWindowSession.h"
 
+#include "station/StreamSession.h"
+
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,4 +43,14 @@ void MainWindowSession::useCustomSize(int item)
 {
     QTest::mouseClick(get<QRadioButton>("optCustom"), Qt::LeftButton);
     get<QComboBox>("cmbBuffer")->setCurrentIndex(item);
+}
+
+StreamSession *MainWindowSession::prepareForGameFolderRun()
+{
+    get<QCheckBox>("chkStart")->setChecked(false);
+    useCustomSize(0); // 128 KB
+    auto *stream = window->findChild<StreamSession *>();
+    if (stream)
+        stream->setReconnectScale(0.25);
+    return stream;
 }

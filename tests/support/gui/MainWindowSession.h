@@ -8,6 +8,7 @@
 #include <memory>
 
 class QTimer;
+class StreamSession;
 
 // A main window with a game folder and a buffer folder chosen through its
 // buttons, shown, with its hand-off timer kept still so buffer files stay
@@ -33,4 +34,8 @@ struct MainWindowSession : SessionFolders
     void clickStart();
     // Selects "Custom (use carefully)" and the size list's item.
     void useCustomSize(int item);
+    // Readies the window for a run that ends in the game folder: no game
+    // start, 128 KB files, reconnect waits a quarter of the real ones.
+    // Returns the window's stream session, null if it has none.
+    StreamSession *prepareForGameFolderRun();
 };
