@@ -58,11 +58,13 @@ QString findFileCaseInsensitive(const QString &folder, const QString &name)
     if (folder.isEmpty() || name.isEmpty())
         return {};
     // The game comes from a system whose file names ignore letter case; an
-    // exact match wins when several spellings are present.
+    // exact match wins when several spellings are present. The name is taken
+    // from the listing, so it is the one on disk also where the file system
+    // itself ignores case.
     const QDir dir(folder);
-    if (QFileInfo(dir.filePath(name)).isFile())
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    if (entries.contains(name))
         return dir.filePath(name);
-    const QStringList entries = dir.entryList(QDir::Files, QDir::Name);
     for (const QString &entry : entries) {
         if (entry.compare(name, Qt::CaseInsensitive) == 0)
             return dir.filePath(entry);

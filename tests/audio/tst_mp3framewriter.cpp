@@ -80,8 +80,8 @@ void TestMp3FrameWriter::reportsAFailedWrite()
     Mp3FrameWriter writer(files);
     QVERIFY(writer.append({QByteArray(600, 'a')}, 500));
     // The folder of the next file is gone: the frame cannot be written.
-    QVERIFY(QDir(dir.path()).removeRecursively());
     files.close();
+    QVERIFY(QDir(dir.path()).removeRecursively());
     QVERIFY(!writer.append({QByteArray(600, 'b')}, 500));
     QVERIFY(!files.errorString().isEmpty());
 }

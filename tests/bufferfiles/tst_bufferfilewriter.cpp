@@ -253,7 +253,8 @@ void BufferFileWriterTest::missingOrRemovedFolder()
     BufferFileWriter writer;
     QVERIFY(writer.openFirst(folder));
     QVERIFY(writer.append("0123", 10));
-    QVERIFY(QDir(folder).removeRecursively());
+    if (!QDir(folder).removeRecursively())
+        QSKIP("This system keeps a folder while a file in it is open");
     QVERIFY(!writer.append("456789abc", 10));
     QVERIFY2(writer.errorString().startsWith(folder + QStringLiteral("001_strm.mp3: ")),
              qPrintable(writer.errorString()));

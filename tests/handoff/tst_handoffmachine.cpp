@@ -63,7 +63,8 @@ void HandOffMachineTest::firstHandOffFillsBothGameFiles()
     QVERIFY(!h.machine.showsBufferingStatus());
     // Names as they are on disk.
     QCOMPARE(h.window.statusTexts, QStringList{QStringLiteral("Moving file 000_STRM.mp3 to ") +
-                                               h.gameFolder + QStringLiteral("Tavrix_00.mp3...")});
+                                               QDir::toNativeSeparators(h.gameFolder) +
+                                               QStringLiteral("Tavrix_00.mp3...")});
     h.ticks(2);
     QCOMPARE(h.bufferFiles(), QStringList{QStringLiteral("001_strm.mp3")});
     QCOMPARE(h.game(0), QByteArray("first"));
@@ -118,8 +119,8 @@ void HandOffMachineTest::gameFileInUseSendsTheFileToTheOtherSlot()
 
     h.ticks(3);
     QCOMPARE(h.window.statusTexts.size(), 2);
-    QCOMPARE(h.window.statusTexts.last(),
-             h.gameFiles[0] + QStringLiteral(" skipped, it was in use..."));
+    QCOMPARE(h.window.statusTexts.last(), QDir::toNativeSeparators(h.gameFiles[0]) +
+                                              QStringLiteral(" skipped, it was in use..."));
     QCOMPARE(h.machine.slot(), 1);
     QVERIFY(!h.machine.showsBufferingStatus());
     h.ticks(1);

@@ -177,7 +177,7 @@ void RecentStationsTest::saveWritesSelectionAndSlotsUpToOneEmptyPair()
         recent.save(store, 5);
     }
 
-    QSettings raw(m_file, QSettings::NativeFormat);
+    QSettings raw(m_file, QSettings::IniFormat);
     raw.beginGroup(QStringLiteral("Recent"));
     QCOMPARE(raw.value(QStringLiteral("LastUsed")).toString(), QStringLiteral("5"));
     QVERIFY(raw.contains(QStringLiteral("RecentRadio6")));
