@@ -9,6 +9,7 @@
 #include "station/StationAddress.h"
 #include "station/StreamSession.h"
 
+#include <QDir>
 #include <QRegularExpression>
 #include <QTimer>
 #include <utility>
@@ -240,7 +241,8 @@ void BufferingController::showPendingProgress()
         return;
     const qint64 filled = std::exchange(m_pendingBytes, -1);
     if (m_handOff.showsBufferingStatus()) {
-        emit statusChanged(QStringLiteral("Buffering ") + m_handOff.nextGameFile() +
+        emit statusChanged(QStringLiteral("Buffering ") +
+                           QDir::toNativeSeparators(m_handOff.nextGameFile()) +
                            QStringLiteral(" [ ") + QString::number(filled / 1024) +
                            QStringLiteral(" KB ]") + m_conversionNote);
     }

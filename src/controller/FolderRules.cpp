@@ -14,6 +14,12 @@
 
 namespace {
 
+// A path as the user's system writes it (C:\Games\GTA3\mp3\ on Windows).
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
 const QString FoldersOverlapText = QStringLiteral(
     "The temporary files folder and the GTA MP3s folder must be separate: neither may be, "
     "contain or lie inside the other, as Tavrix deletes the MP3 files of its temporary files "
@@ -92,7 +98,7 @@ QString FolderRules::bufferFolderProblem() const
         return {};
     return QStringLiteral("The buffer folder %1 %2. Please choose another folder for the "
                           "temporary files.")
-        .arg(bufferPath(), problem);
+        .arg(shown(bufferPath()), problem);
 }
 
 QString FolderRules::gameFolderProblem() const
@@ -102,7 +108,7 @@ QString FolderRules::gameFolderProblem() const
         return {};
     return QStringLiteral("The GTA MP3s folder %1 %2. Please fix it or choose the folder "
                           "again.")
-        .arg(m_radioPath, problem);
+        .arg(shown(m_radioPath), problem);
 }
 
 bool FolderRules::readyToStart()
@@ -125,7 +131,8 @@ bool FolderRules::readyToStart()
         }
     }
     if (FolderCheck::overlap(bufferPath(), m_radioPath)) {
-        m_messages.tell(MessageIcon::Stop, FoldersOverlapText.arg(bufferPath(), m_radioPath));
+        m_messages.tell(MessageIcon::Stop,
+                        FoldersOverlapText.arg(shown(bufferPath()), shown(m_radioPath)));
         return false;
     }
     return true;
@@ -148,7 +155,8 @@ void FolderRules::chooseGameFolder(const QString &folder)
 {
     const QString chosen = withTrailingSeparator(folder);
     if (FolderCheck::overlap(chosen, bufferPath())) {
-        m_messages.tell(MessageIcon::Stop, FoldersOverlapText.arg(bufferPath(), chosen));
+        m_messages.tell(MessageIcon::Stop,
+                        FoldersOverlapText.arg(shown(bufferPath()), shown(chosen)));
         return;
     }
 
@@ -179,7 +187,7 @@ void FolderRules::chooseGameFolder(const QString &folder)
                                    "read-only now. To manually modify it later, remove the Read "
                                    "Only attribute from the file Properties dialog.\n\nThe game's "
                                    "original report is kept in %1")
-                        .arg(backup.copyPathFor(report)));
+                        .arg(shown(backup.copyPathFor(report))));
 
     QString error;
     if (!GameFolder::writeReport(report, backup, &error)) {
@@ -203,11 +211,12 @@ void FolderRules::chooseBufferFolder(const QString &folder)
         m_messages.tell(MessageIcon::Stop,
                         QStringLiteral("The folder %1 %2. Please choose another folder for the "
                                        "temporary files.")
-                            .arg(chosen, problem));
+                            .arg(shown(chosen), problem));
         return;
     }
     if (FolderCheck::overlap(chosen, m_radioPath)) {
-        m_messages.tell(MessageIcon::Stop, FoldersOverlapText.arg(chosen, m_radioPath));
+        m_messages.tell(MessageIcon::Stop,
+                        FoldersOverlapText.arg(shown(chosen), shown(m_radioPath)));
         return;
     }
 
@@ -228,13 +237,13 @@ QString FolderRules::createReport(const QString &folder)
     if (m_messages.ask(MessageIcon::Information, MessageButtons::YesNoDefaultYes,
                        QStringLiteral("The folder %1 has no MP3Report.txt yet: the game writes it "
                                       "when it first looks into its MP3 folder. Create it now?")
-                           .arg(folder)) != MessageAnswer::Yes)
+                           .arg(shown(folder))) != MessageAnswer::Yes)
         return {};
     QFile report(folder + GameFolder::ReportFileName);
     if (report.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return report.fileName();
     m_messages.tell(MessageIcon::Stop, QStringLiteral("The file %1 could not be created: %2")
-                                           .arg(report.fileName(), report.errorString()));
+                                           .arg(shown(report.fileName()), report.errorString()));
     return {};
 }
 
@@ -249,7 +258,7 @@ bool FolderRules::emptyBufferPath()
                            "MP3s are moved to the trash, where you can restore them; Tavrix's "
                            "own buffer files (000_strm.mp3, ...) are deleted. Press OK to "
                            "proceed.\n\n") +
-                bufferPath());
+                shown(bufferPath()));
         if (answer == MessageAnswer::Ok) {
             const QList<BufferFolder::Failure> failures = m_bufferFolder.clear(names);
             if (!failures.isEmpty()) {
