@@ -6,7 +6,7 @@
 #include "handoff/FileOperations.h"
 #include "platform/Dialogs.h"
 #include "settings/Settings.h"
-#include "ui/PlatformServices.h"
+#include "controller/PlatformServices.h"
 #include "ui/Resources.h"
 #include "ui/WindowFont.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "directory/DirectoryStation.h"
-#include "ui/PlatformServices.h"
+#include "controller/PlatformServices.h"
 
 #include <QDialog>
 #include <QList>

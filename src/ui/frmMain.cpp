@@ -94,7 +94,7 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     loadResources();
     Accessibility::install();
     build(this);
-    m_controller = new BufferingController(m_services.forBuffering(this), m_settings, this);
+    m_controller = new BufferingController(m_services, this, m_settings, this);
     connectControls();
     connectController();
 

@@ -4,7 +4,7 @@
 #include "platform/Dialogs.h"
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
-#include "ui/PlatformServices.h"
+#include "controller/PlatformServices.h"
 #include "ui/frmMainControls.h"
 
 #include <QWidget>

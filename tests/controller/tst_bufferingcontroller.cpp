@@ -187,7 +187,9 @@ void BufferingControllerTest::lostStationsFilesStillReachTheGame()
     QVERIFY(QFile::exists(s.gameFolder + QStringLiteral("Tavrix_01.mp3")));
     QVERIFY(written.endsWith(readFile(s.gameFolder + QStringLiteral("Tavrix_01.mp3"))));
     QVERIFY(readFile(s.gameFolder + QStringLiteral("Tavrix_01.mp3")).endsWith(audioBytes(1024, 4)));
+    // The run goes on: nothing stopped, so the window keeps its inputs locked.
     QVERIFY(s.controller.isStreaming());
+    QVERIFY(s.run.stops.isEmpty());
     QCOMPARE(s.services.dialogs.messages.size(), 0);
 }
 

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window shows of a station session against scripted stations
 // on 127.0.0.1: the station's labels and the progress, the buffer mode's file
-// size, refusals, the end of a connection and failures as messages and status
-// texts and the recent list. The session's own byte-level behaviour is tested
-// without a window in tst_streamsession, what a start empties and refuses in
-// tst_bufferingcontroller.
+// size, refusals and failures as messages and status texts and the recent
+// list. The session's own byte-level behaviour (the end of a connection too)
+// is tested without a window in tst_streamsession, what a start empties and
+// refuses and a lost station's run in tst_bufferingcontroller.
 
 #include "MainWindowSession.h"
 #include "ScriptedStation.h"
-#include "station/StreamSession.h"
 #include "ui/ClickableLabel.h"
 
 #include <QComboBox>
@@ -54,7 +53,6 @@ private slots:
     void bufferModeSetsFileSize_data();
     void bufferModeSetsFileSize();
     void refusal();
-    void endOfConnection();
     void connectionFailure();
     void fileErrorStopsBuffering();
     void startNeedsBothFolders();
@@ -153,30 +151,6 @@ void StreamingTest::refusal()
     QVERIFY(session.get<QFrame>("shpBar")->isHidden());
     QCOMPARE(session.get<QLabel>("lblServerName")->text(), QString());
     QVERIFY(session.openBufferFiles().isEmpty());
-}
-
-void StreamingTest::endOfConnection()
-{
-    const QByteArray audio = audioBytes(20 * 1024);
-    MainWindowSession session;
-    ScriptedStation station;
-    station.chunks = {icyHeader("Closing FM", "Pop", "", "64"), audio};
-    station.closeAfterChunks = true;
-    // The wait before reconnecting is made long, so the status stays to be read.
-    session.window->findChild<StreamSession *>()->setReconnectScale(100);
-    session.start(station.address());
-
-    // After audio the station is retried by itself, without a message; the
-    // file written so far is finished for the game.
-    QTRY_COMPARE(statusText(session), QStringLiteral("Connection to ") + station.address() +
-                                          QStringLiteral(" lost; reconnecting in 2 s (attempt "
-                                                         "1)…"));
-    QCOMPARE(session.allBufferBytes(), audio);
-    QVERIFY(
-        !session.openBufferFiles().contains(session.bufferFolder + QStringLiteral("000_strm.mp3")));
-    QCOMPARE(session.services.dialogs.messages.size(), 0);
-    // The inputs stay locked; "Cancel" leads back to idle.
-    cancelToIdle(session);
 }
 
 void StreamingTest::connectionFailure()

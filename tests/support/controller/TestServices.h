@@ -4,7 +4,7 @@
 #include "TestFiles.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
-#include "ui/PlatformServices.h"
+#include "controller/PlatformServices.h"
 
 #include <QList>
 #include <QSet>
