@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ScriptedStation.h"
+#include "TestFiles.h"
 #include "bufferfiles/BufferFileWriter.h"
 
 #include <QDir>
@@ -53,11 +55,7 @@ void BufferFileWriterTest::finishesOncePastTheLimit()
     const QString second = m_folder + QStringLiteral("001_strm.mp3");
 
     // An old file of the same name is truncated.
-    {
-        QFile old(first);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("stale data from an earlier run");
-    }
+    writeFile(first, "stale data from an earlier run");
 
     BufferFileWriter writer;
     QVERIFY(writer.openFirst(m_folder));
@@ -89,9 +87,7 @@ void BufferFileWriterTest::finishesOncePastTheLimit()
 
     // A large arrival is written whole and in order, however the writer
     // splits it on its way to the disk.
-    QByteArray large(3 * 1024 * 1024 + 17, Qt::Uninitialized);
-    for (qsizetype i = 0; i < large.size(); ++i)
-        large[i] = char((i * 131 + i / 4099) & 0xff);
+    const QByteArray large = binaryPattern(3 * 1024 * 1024 + 17);
     QVERIFY(writer.openFirst(m_folder));
     QVERIFY(writer.append(large, 1024 * 1024));
     QCOMPARE(contents(QStringLiteral("000_strm.mp3")), large);
@@ -104,9 +100,7 @@ void BufferFileWriterTest::finishesOncePastTheLimit()
 void BufferFileWriterTest::gatheredPieces()
 {
 
-    QByteArray large(300 * 1024 + 5, Qt::Uninitialized);
-    for (qsizetype i = 0; i < large.size(); ++i)
-        large[i] = char((i * 7 + i / 1021) & 0xff);
+    const QByteArray large = binaryPattern(300 * 1024 + 5, 3);
     QByteArrayList small;
     for (int i = 0; i < 200; ++i)
         small.append(QByteArray::number(i % 10).repeated(3));

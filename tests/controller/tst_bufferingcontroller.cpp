@@ -74,11 +74,16 @@ void BufferingControllerTest::startEmptiesOnlyTheProgramsFiles()
     writeFile(s.bufferFolder + QStringLiteral("OLD.MP3"), "left over");
     writeFile(s.bufferFolder + QStringLiteral("notes.txt"), "kept");
 
-    // A station that never answers: the start has emptied both folders of
-    // the program's files, and only of those.
+    // A station that never answers: the start says it connects and asks for
+    // titles, and has emptied both folders of the program's files, and only
+    // of those.
     ScriptedStation station;
-    s.start(station.address());
-    QTRY_VERIFY(station.hasClient());
+    s.start(QStringLiteral("http://") + station.address() + QStringLiteral("/stream"));
+    QCOMPARE(s.status(),
+             QStringLiteral("Connecting to ") + station.address() + QStringLiteral("/stream..."));
+    QTRY_VERIFY(station.request().endsWith("\r\n\r\n"));
+    QVERIFY(station.request().startsWith("GET /stream HTTP/1.0\r\n"));
+    QVERIFY(station.request().contains("\r\nIcy-MetaData: 1\r\n"));
 
     QCOMPARE(QDir(s.gameFolder).entryList(QDir::Files, QDir::Name),
              (QStringList{QStringLiteral("MP3Report.txt"), QStringLiteral("My Song.mp3")}));

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "TestFiles.h"
 #include "settings/Settings.h"
 
 #include <QDir>
@@ -15,7 +16,6 @@ class SettingsTest : public QObject
 private:
     QTemporaryDir m_config;
     QString configFile() const { return m_config.filePath(QStringLiteral("TAVRIX/TAVRIX.conf")); }
-    void writeConfig(const QByteArray &content);
 
 private slots:
     void initTestCase();
@@ -27,14 +27,6 @@ private slots:
     void foreignOrBrokenContentReadsEmpty();
     void unusableStoreLocationNeverStops();
 };
-
-void SettingsTest::writeConfig(const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(configFile()).absolutePath());
-    QFile file(configFile());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
 
 void SettingsTest::initTestCase()
 {
@@ -117,7 +109,7 @@ void SettingsTest::foreignOrBrokenContentReadsEmpty()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, expected);
-    writeConfig(content);
+    writeFile(configFile(), content);
 
     Settings settings(configFile());
     QCOMPARE(settings.bufferPath(), expected);

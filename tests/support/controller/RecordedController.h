@@ -2,9 +2,9 @@
 #pragma once
 
 #include "controller/BufferingController.h"
+#include "controller/PlatformServices.h"
 #include "settings/Settings.h"
 #include "station/StreamSession.h"
-#include "controller/PlatformServices.h"
 
 #include <QStringList>
 #include <QTimer>

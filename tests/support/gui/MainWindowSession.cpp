@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +26,11 @@ MainWindowSession::MainWindowSession(const QString &componentFolder)
 QTimer *MainWindowSession::handOffTimer() const
 {
     return get<QTimer>("tmrMain");
+}
+
+QString MainWindowSession::status() const
+{
+    return get<QLabel>("lblStatus")->text();
 }
 
 void MainWindowSession::start(const QString &address)

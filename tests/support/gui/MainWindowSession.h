@@ -26,6 +26,8 @@ struct MainWindowSession : SessionFolders
         return control<Control>(*window, name);
     }
     QTimer *handOffTimer() const;
+    // The status line's text.
+    QString status() const;
 
     // Types the address and clicks "Start Buffering"; the hand-off timer is
     // stopped again at once.
