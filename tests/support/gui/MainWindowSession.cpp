@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainWindowSession.h"
 
+#include "settings/Settings.h"
 #include "station/StreamSession.h"
 
 #include <QCheckBox>
@@ -12,8 +13,13 @@
 #include <QTest>
 #include <QTimer>
 
-MainWindowSession::MainWindowSession(const QString &componentFolder)
+MainWindowSession::MainWindowSession(const QString &componentFolder, const QString &directoryServer)
 {
+    if (!directoryServer.isEmpty()) {
+        Settings settings(services.location.configFile());
+        settings.setDirectoryServer(directoryServer);
+        settings.sync();
+    }
     window = std::make_unique<frmMain>(services.services(componentFolder));
     services.dialogs.folders.push_back(gameFolder);
     get<QPushButton>("cmdGTAfolder")->click();

@@ -17,8 +17,10 @@ struct MainWindowSession : SessionFolders
 {
     std::unique_ptr<frmMain> window;
 
+    // With `directoryServer`, the settings name it for the station search.
     explicit MainWindowSession(
-        const QString &componentFolder = QStringLiteral(TAVRIX_COMPONENT_DIR));
+        const QString &componentFolder = QStringLiteral(TAVRIX_COMPONENT_DIR),
+        const QString &directoryServer = {});
 
     // The window's control by its object name.
     template <typename Control> Control *get(const char *name) const
