@@ -3,10 +3,10 @@
 
 #include "app/DesktopShell.h"
 #include "app/SocketModuleLoader.h"
+#include "controller/PlatformServices.h"
 #include "handoff/FileOperations.h"
 #include "platform/Dialogs.h"
 #include "settings/Settings.h"
-#include "ui/PlatformServices.h"
 #include "ui/Resources.h"
 #include "ui/WindowFont.h"
 

@@ -23,12 +23,12 @@ constexpr std::chrono::milliseconds DisplayInterval(100);
 
 } // namespace
 
-BufferingController::BufferingController(const BufferingServices &services, Settings &settings,
-                                         QObject *parent)
+BufferingController::BufferingController(const PlatformServices &services, QWidget *dialogOwner,
+                                         Settings &settings, QObject *parent)
     : QObject(parent)
     , m_services(services)
     , m_settings(settings)
-    , m_messages(*services.dialogs, services.dialogOwner)
+    , m_messages(*services.dialogs, dialogOwner)
     , m_folders(settings, m_messages, *services.files)
     , m_handOff(*services.files)
     , m_progressDisplay(DisplayInterval, this, [this] { showPendingProgress(); })

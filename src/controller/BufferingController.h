@@ -3,9 +3,9 @@
 
 #include "audio/TitleHistory.h"
 #include "controller/BufferModes.h"
-#include "controller/BufferingServices.h"
 #include "controller/FolderRules.h"
 #include "controller/Messages.h"
+#include "controller/PlatformServices.h"
 #include "game/GameInstallation.h"
 #include "handoff/HandOffMachine.h"
 #include "util/ThrottledCall.h"
@@ -14,6 +14,7 @@
 #include <optional>
 
 class QTimer;
+class QWidget;
 class Settings;
 class StreamSession;
 struct SessionStop;
@@ -37,7 +38,8 @@ public:
         QList<PlayedTitle> entries;
     };
 
-    BufferingController(const BufferingServices &services, Settings &settings,
+    // Its message boxes belong to dialogOwner (none in tests without a window).
+    BufferingController(const PlatformServices &services, QWidget *dialogOwner, Settings &settings,
                         QObject *parent = nullptr);
     ~BufferingController() override;
 
@@ -119,7 +121,7 @@ private:
     void handOffBlocked(const QString &reason);
     void LaunchGame();
 
-    BufferingServices m_services;
+    PlatformServices m_services;
     Settings &m_settings;
     Messages m_messages;
     FolderRules m_folders;

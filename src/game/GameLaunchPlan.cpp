@@ -1,19 +1,36 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "game/GameLaunchPlan.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "platform/GameCommand.h"
 
-QString GameLaunchPlan::findOnPath(const QString &name, const QProcessEnvironment &environment)
+GameLaunchPlan GameLaunchPlan::forInstallation(const GameInstallation &installation,
+                                               const QProcessEnvironment &environment,
+                                               const QString &workingDirectory)
 {
-    // Searched by hand: QStandardPaths::findExecutable falls back to this
-    // process' PATH when the list is empty.
-    const QStringList folders =
-        environment.value(QStringLiteral("PATH")).split(QDir::listSeparator(), Qt::SkipEmptyParts);
-    for (const QString &folder : folders) {
-        const QFileInfo candidate(QDir(folder).filePath(name));
-        if (QDir::isAbsolutePath(folder) && candidate.isFile() && candidate.isExecutable())
-            return candidate.absoluteFilePath();
+    GameLaunchPlan plan;
+    plan.environment = environment;
+    plan.workingDirectory = workingDirectory.isEmpty() ? installation.gameFolder : workingDirectory;
+    if (installation.executable.isEmpty()) {
+        plan.error = QStringLiteral("no game executable was found");
+        return plan;
     }
-    return {};
+
+    GameCommand command;
+    switch (installation.kind) {
+    case GameInstallation::Kind::Steam:
+        command = GameCommand::throughSteam(installation.steamAppId, environment);
+        break;
+    case GameInstallation::Kind::WinePrefix:
+        command = GameCommand::inWinePrefix(installation.executable, installation.winePrefix,
+                                            environment);
+        break;
+    case GameInstallation::Kind::Plain:
+        command = GameCommand::plain(installation.executable, environment);
+        break;
+    }
+    plan.program = command.program;
+    plan.arguments = command.arguments;
+    plan.environment = command.environment;
+    plan.error = command.error;
+    return plan;
 }

@@ -7,16 +7,9 @@
 #include <QString>
 #include <QStringList>
 
-// How to start a game, decided from the way it is installed. On Windows: a
-// Steam copy through Steam's address "steam://rungameid/<appid>", any other
-// through its ".exe". On Linux, with the programs on the PATH of
-// `environment`:
-// - a Steam copy through Steam: "steam -applaunch <appid>", or, without steam
-//   on the PATH, "xdg-open steam://rungameid/<appid>";
-// - a copy in a Wine prefix: "wine <exe>" with WINEPREFIX set to the prefix;
-// - any other ".exe": "wine <exe>" in the environment's own prefix;
-// - anything else: the file itself when it is executable, else "xdg-open <file>".
-// Programs run in the game folder (or the working directory handed in).
+// How to start a game, decided from the way it is installed: the program this
+// system starts such a copy with (see GameCommand), run in the game folder (or
+// the working directory handed in).
 struct GameLaunchPlan
 {
     QString program; // full path; empty when the game cannot be started
@@ -30,8 +23,4 @@ struct GameLaunchPlan
     static GameLaunchPlan forInstallation(const GameInstallation &installation,
                                           const QProcessEnvironment &environment,
                                           const QString &workingDirectory = {});
-
-    // The executable `name` in the folders of the environment's PATH; empty
-    // when none of them holds it.
-    static QString findOnPath(const QString &name, const QProcessEnvironment &environment);
 };

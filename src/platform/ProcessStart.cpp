@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ProcessStart.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -18,6 +19,20 @@ LaunchResult startDetached(const QString &program, const QStringList &arguments,
         return {false, QStringLiteral("%1 failed to start: %2")
                            .arg(QFileInfo(program).fileName(), process.errorString())};
     return {true, {}};
+}
+
+QString findOnPath(const QString &name, const QProcessEnvironment &environment)
+{
+    // Searched by hand: QStandardPaths::findExecutable falls back to this
+    // process' PATH when the list is empty.
+    const QStringList folders =
+        environment.value(QStringLiteral("PATH")).split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    for (const QString &folder : folders) {
+        const QFileInfo candidate(QDir(folder).filePath(name));
+        if (QDir::isAbsolutePath(folder) && candidate.isFile() && candidate.isExecutable())
+            return candidate.absoluteFilePath();
+    }
+    return {};
 }
 
 } // namespace ProcessStart

@@ -21,4 +21,8 @@ namespace ProcessStart {
 LaunchResult startDetached(const QString &program, const QStringList &arguments,
                            const QString &workingDirectory, const QProcessEnvironment &environment);
 
+// The executable `name` in the folders of the environment's PATH; empty when
+// none of them holds it.
+QString findOnPath(const QString &name, const QProcessEnvironment &environment);
+
 } // namespace ProcessStart

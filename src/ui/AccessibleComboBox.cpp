@@ -22,43 +22,34 @@ void selectCurrentEntry(QComboBox *box)
 } // namespace
 
 AccessibleComboBox::AccessibleComboBox(QComboBox *box)
-    : QAccessibleWidget(box, QAccessible::ComboBox)
+    : AccessibleControl(box)
 {
     selectCurrentEntry(box);
     QObject::connect(box, &QComboBox::currentIndexChanged, box, [box] { selectCurrentEntry(box); });
 }
 
-void *AccessibleComboBox::interface_cast(QAccessible::InterfaceType type)
+QString AccessibleComboBox::valueText() const
 {
-    if (type == QAccessible::TextInterface)
-        return static_cast<QAccessibleTextInterface *>(this);
-    return QAccessibleWidget::interface_cast(type);
-}
-
-QString AccessibleComboBox::text(QAccessible::Text t) const
-{
-    if (t == QAccessible::Value)
-        return box()->currentText();
-    return QAccessibleWidget::text(t);
+    return control()->currentText();
 }
 
 int AccessibleComboBox::childCount() const
 {
-    return box()->view() ? 1 : 0;
+    return control()->view() ? 1 : 0;
 }
 
 QAccessibleInterface *AccessibleComboBox::child(int index) const
 {
-    if (index != 0 || !box()->view())
+    if (index != 0 || !control()->view())
         return nullptr;
     // A popup left with Escape keeps the entry it was on selected.
-    selectCurrentEntry(box());
-    return QAccessible::queryAccessibleInterface(box()->view());
+    selectCurrentEntry(control());
+    return QAccessible::queryAccessibleInterface(control()->view());
 }
 
 int AccessibleComboBox::indexOfChild(const QAccessibleInterface *child) const
 {
-    return child && box()->view() && child->object() == box()->view() ? 0 : -1;
+    return child && control()->view() && child->object() == control()->view() ? 0 : -1;
 }
 
 QAccessibleInterface *AccessibleComboBox::childAt(int, int) const
@@ -76,15 +67,15 @@ void AccessibleComboBox::doAction(const QString &actionName)
 {
     if (actionName != showMenuAction() && actionName != pressAction())
         return;
-    if (box()->view() && box()->view()->isVisible())
-        box()->hidePopup();
+    if (control()->view() && control()->view()->isVisible())
+        control()->hidePopup();
     else
-        box()->showPopup();
+        control()->showPopup();
 }
 
 QString AccessibleComboBox::text(int startOffset, int endOffset) const
 {
-    const QString entry = box()->currentText();
+    const QString entry = control()->currentText();
     if (endOffset < 0 || endOffset > entry.size())
         endOffset = int(entry.size());
     startOffset = qBound(0, startOffset, endOffset);
@@ -93,7 +84,7 @@ QString AccessibleComboBox::text(int startOffset, int endOffset) const
 
 int AccessibleComboBox::characterCount() const
 {
-    return int(box()->currentText().size());
+    return int(control()->currentText().size());
 }
 
 void AccessibleComboBox::selection(int, int *startOffset, int *endOffset) const
@@ -142,9 +133,4 @@ QString AccessibleComboBox::attributes(int, int *startOffset, int *endOffset) co
     *startOffset = 0;
     *endOffset = characterCount();
     return {};
-}
-
-QComboBox *AccessibleComboBox::box() const
-{
-    return static_cast<QComboBox *>(object());
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QAccessibleWidget>
+#include "ui/AccessibleControl.h"
 
 class QComboBox;
 
@@ -13,13 +13,13 @@ class QComboBox;
 // The current entry is also the list's read-only text, and its item in the
 // popup's list is the selected one, which is where screen readers on Linux
 // look for it. The popup's list is its one child; it can be opened and closed.
-class AccessibleComboBox final : public QAccessibleWidget, public QAccessibleTextInterface
+class AccessibleComboBox final
+    : public AccessibleControl<QComboBox, QAccessible::ComboBox, QAccessibleTextInterface,
+                               QAccessible::TextInterface>
 {
 public:
     explicit AccessibleComboBox(QComboBox *box);
 
-    void *interface_cast(QAccessible::InterfaceType type) override;
-    QString text(QAccessible::Text t) const override;
     int childCount() const override;
     QAccessibleInterface *child(int index) const override;
     int indexOfChild(const QAccessibleInterface *child) const override;
@@ -44,5 +44,5 @@ public:
     QString attributes(int offset, int *startOffset, int *endOffset) const override;
 
 private:
-    QComboBox *box() const;
+    QString valueText() const override;
 };

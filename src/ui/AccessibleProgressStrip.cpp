@@ -3,30 +3,12 @@
 
 #include "ui/ProgressStrip.h"
 
-AccessibleProgressStrip::AccessibleProgressStrip(ProgressStrip *strip)
-    : QAccessibleWidget(strip, QAccessible::ProgressBar)
-{}
-
-void *AccessibleProgressStrip::interface_cast(QAccessible::InterfaceType type)
+QString AccessibleProgressStrip::valueText() const
 {
-    if (type == QAccessible::ValueInterface)
-        return static_cast<QAccessibleValueInterface *>(this);
-    return QAccessibleWidget::interface_cast(type);
-}
-
-QString AccessibleProgressStrip::text(QAccessible::Text t) const
-{
-    if (t == QAccessible::Value)
-        return QString::number(strip()->value()) + QLatin1Char('%');
-    return QAccessibleWidget::text(t);
+    return QString::number(control()->value()) + QLatin1Char('%');
 }
 
 QVariant AccessibleProgressStrip::currentValue() const
 {
-    return strip()->value();
-}
-
-ProgressStrip *AccessibleProgressStrip::strip() const
-{
-    return static_cast<ProgressStrip *>(widget());
+    return control()->value();
 }

@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QAccessibleWidget>
+#include "ui/AccessibleControl.h"
 
 class ProgressStrip;
 
 // Presents the progress strip as a progress bar with a value from 0 to 100.
 // The bar drawn inside it is part of the picture, not a child to visit.
-class AccessibleProgressStrip final : public QAccessibleWidget, public QAccessibleValueInterface
+class AccessibleProgressStrip final
+    : public AccessibleControl<ProgressStrip, QAccessible::ProgressBar, QAccessibleValueInterface,
+                               QAccessible::ValueInterface>
 {
 public:
-    explicit AccessibleProgressStrip(ProgressStrip *strip);
+    using AccessibleControl::AccessibleControl;
 
-    void *interface_cast(QAccessible::InterfaceType type) override;
-    QString text(QAccessible::Text t) const override;
     int childCount() const override { return 0; }
     QAccessibleInterface *child(int) const override { return nullptr; }
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
@@ -26,5 +26,5 @@ public:
     QVariant minimumStepSize() const override { return 1; }
 
 private:
-    ProgressStrip *strip() const;
+    QString valueText() const override;
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ui/PlatformServices.h"
+#include "controller/PlatformServices.h"
 
 #include <QDialog>
 

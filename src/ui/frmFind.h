@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "controller/PlatformServices.h"
 #include "directory/DirectoryStation.h"
-#include "ui/PlatformServices.h"
 
 #include <QDialog>
 #include <QList>

@@ -6,13 +6,11 @@
 #include "station/StreamSession.h"
 #include "ui/Accessibility.h"
 #include "ui/ClickableLabel.h"
-#include "ui/ColourContrast.h"
 #include "ui/ElidingComboBox.h"
 #include "ui/GameFolderChooser.h"
 #include "ui/ProgressStrip.h"
 #include "ui/Resources.h"
 #include "ui/TrayIcon.h"
-#include "ui/Twips.h"
 #include "ui/VersionCaption.h"
 #include "ui/WidgetLook.h"
 #include "ui/frmAbout.h"
@@ -24,7 +22,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -42,7 +39,6 @@
 
 namespace {
 
-using Twips::px;
 using WidgetLook::setBold;
 
 // Runs one load step; a step that fails is skipped so that the window still
@@ -58,30 +54,6 @@ void skipOnError(const std::function<void()> &step)
     }
 }
 
-// The high bitrate warning: red, darkened or lightened as far as the
-// window's background needs for readable text.
-QColor warningColour(const QPalette &palette)
-{
-    return ColourContrast::readableOn(QColor(255, 0, 0), palette.color(QPalette::Window));
-}
-
-const QString HighBitrateExplanation = QStringLiteral(
-    "The selected radio has a high bitrate. Make sure your connection is fast enough to stream it "
-    "in time (at least 256 or 512 Kbps depending on the bitrate and network performance), and "
-    "also use the DSL/Cable/LAN mode buffer size setting.");
-
-// A folder box shows the path's beginning; its tooltip the whole path. Both
-// are shown the system's way (C:\Games\GTA3\mp3\ on Windows).
-void showFolder(QLineEdit *box, const QString &folder)
-{
-    const QString shown = QDir::toNativeSeparators(folder);
-    box->setText(shown);
-    box->setToolTip(WidgetLook::plainToolTip(shown));
-}
-
-// A full progress bar, in pixels (6690 twips).
-constexpr double FullBarWidth = 6690.0 / 15.0;
-
 } // namespace
 
 frmMain::frmMain(const PlatformServices &services, QWidget *parent)
@@ -94,7 +66,7 @@ frmMain::frmMain(const PlatformServices &services, QWidget *parent)
     loadResources();
     Accessibility::install();
     build(this);
-    m_controller = new BufferingController(m_services.forBuffering(this), m_settings, this);
+    m_controller = new BufferingController(m_services, this, m_settings, this);
     connectControls();
     connectController();
 
@@ -176,7 +148,8 @@ void frmMain::connectController()
     });
     connect(m_controller, &BufferingController::stationAnswered, this,
             &frmMain::showStationHeaders);
-    connect(m_controller, &BufferingController::progressChanged, this, &frmMain::showProgress);
+    connect(m_controller, &BufferingController::progressChanged, this,
+            [this](qint64 bytes, qint64 fileSizeBytes) { showProgress(bytes, fileSizeBytes); });
     connect(m_controller, &BufferingController::titleChanged, this, &frmMain::showCurrentTitle);
     connect(m_controller, &BufferingController::stopped, this, &frmMain::sessionStopped);
     connect(m_controller, &BufferingController::notice, this,
@@ -249,19 +222,8 @@ void frmMain::DisableControls()
     m_startFocusParked = cmdStart->hasFocus() || txtURL->hasFocus();
     if (m_startFocusParked)
         setFocus(Qt::OtherFocusReason);
-    txtURL->setEnabled(false);
-    cmdTemporary->setEnabled(false);
-    cmbRecent->setEnabled(false);
-    optDSL->setEnabled(false);
-    opt56K->setEnabled(false);
-    optCustom->setEnabled(false);
-    cmbBuffer->setEnabled(false);
-    cmdGTAfolder->setEnabled(false);
-    cmdStart->setText(QStringLiteral("Cancel"));
-    shpBar->setFixedWidth(px(15));
     // "Cancel" becomes usable once the station's header block has been read.
-    cmdStart->setEnabled(false);
-    chkStart->setEnabled(false);
+    lockInputs(true);
     updateTray();
 }
 
@@ -283,21 +245,11 @@ void frmMain::updateTray()
 
 void frmMain::EnableControls()
 {
-    txtURL->setEnabled(true);
-    cmdTemporary->setEnabled(true);
-    cmbRecent->setEnabled(true);
-    optDSL->setEnabled(true);
-    opt56K->setEnabled(true);
-    optCustom->setEnabled(true);
-    cmbBuffer->setEnabled(optCustom->isChecked());
-    cmdGTAfolder->setEnabled(true);
-    cmdStart->setText(QStringLiteral("Start Buffering"));
-    shpBar->setFixedWidth(px(15));
+    lockInputs(false);
     lblWelcome->setText(QString::fromLatin1(WelcomeText));
     setBold(lblWelcome, false);
-    setBitrateWarning(false);
+    showBitrateWarning(false);
     enableStartButton();
-    chkStart->setEnabled(true);
 }
 
 void frmMain::FormDrag()
@@ -377,33 +329,13 @@ void frmMain::optCustom_Click()
     cmbBuffer->setEnabled(true);
 }
 
-// The warning explains itself on a click, with Enter or Space once it has
-// the keyboard focus, as its tooltip and as its description to screen
-// readers.
-void frmMain::setBitrateWarning(bool high)
-{
-    if (high) {
-        lblBitrate->setTextColour(warningColour(palette()));
-        lblBitrate->setUnderline(true);
-        lblBitrate->setCursor(Qt::PointingHandCursor);
-    } else {
-        // The hand cursor, once set, stays: only the look goes back.
-        lblBitrate->setTextColour(palette().color(QPalette::ButtonText));
-        lblBitrate->setUnderline(false);
-    }
-    lblBitrate->setPressable(high);
-    lblBitrate->setToolTip(high ? WidgetLook::plainToolTip(HighBitrateExplanation) : QString());
-    lblBitrate->setAccessibleDescription(high ? HighBitrateExplanation : QString());
-    lblBitrate->adjustSize();
-}
-
 void frmMain::lblBitrate_Click()
 {
-    if (lblBitrate->textColour() != warningColour(palette()))
+    if (!bitrateWarningShown())
         return;
     m_services.dialogs->showMessage(this, MessageIcon::Information, MessageButtons::Ok,
                                     QStringLiteral("Radio with high bitrate warning"),
-                                    HighBitrateExplanation);
+                                    highBitrateExplanation());
 }
 
 void frmMain::message(MessageIcon icon, const QString &text)
@@ -525,7 +457,7 @@ void frmMain::showStationHeaders(const StationHeaders &headers)
     lblServerName->setText(QStringLiteral("Name: ") + headers.name);
     lblGenre->setText(QStringLiteral("Genre: ") + headers.genre);
     lblURL->setText(QStringLiteral("URL: ") + headers.url);
-    setBitrateWarning(leadingNumber(headers.bitrate) > 60);
+    showBitrateWarning(leadingNumber(headers.bitrate) > 60);
     // A station that names no bitrate (HLS) gets the label without a value.
     lblBitrate->setText(headers.bitrate.isEmpty() ? QStringLiteral("Bitrate:")
                                                   : QStringLiteral("Bitrate: ") + headers.bitrate +
@@ -549,18 +481,6 @@ void frmMain::showStationHeaders(const StationHeaders &headers)
     AddRecentStation(title, txtURL->text());
     // The station that plays is the one the next start shows.
     selectPlayingStation(txtURL->text());
-}
-
-void frmMain::showProgress(qint64 bytes, qint64 fileSizeBytes)
-{
-    if (fileSizeBytes > 0) {
-        const double width = double(bytes) * 100.0 / double(fileSizeBytes) * FullBarWidth / 100.0;
-        const int pixels = qBound(1, int(width + 0.5), picStatusBar->width());
-        if (shpBar->width() != pixels)
-            shpBar->setFixedWidth(pixels);
-    }
-    if (shpBar->isHidden())
-        shpBar->show();
 }
 
 void frmMain::sessionStopped(const SessionStop &stop)

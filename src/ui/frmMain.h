@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "controller/PlatformServices.h"
 #include "platform/Dialogs.h"
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
-#include "ui/PlatformServices.h"
 #include "ui/frmMainControls.h"
 
 #include <QWidget>
@@ -85,12 +85,10 @@ private:
 
     // The controller's reports
     void showStationHeaders(const StationHeaders &headers);
-    void showProgress(qint64 bytes, qint64 fileSizeBytes);
     void sessionStopped(const SessionStop &stop);
     void showCurrentTitle(const QString &title);
     void showTitles();
 
-    void setBitrateWarning(bool high);
     void enableStartButton();
     void updateTray();
     void message(MessageIcon icon, const QString &text);

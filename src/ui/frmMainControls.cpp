@@ -3,6 +3,7 @@
 
 #include "controller/BufferModes.h"
 #include "ui/ClickableLabel.h"
+#include "ui/ColourContrast.h"
 #include "ui/ElidingComboBox.h"
 #include "ui/ElidingLabel.h"
 #include "ui/ProgressStrip.h"
@@ -13,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,6 +48,16 @@ constexpr QSize ClientSize(466, 507);
 // The separators under the three section headings and above the bottom row
 // (layout y in twips), drawn two pixels thick from x 120 to 6840.
 constexpr int SeparatorTops[] = {2040, 4680, 6120, 6960};
+
+// A full progress bar, in pixels (6690 twips).
+constexpr double FullBarWidth = 6690.0 / 15.0;
+
+// The high bitrate warning: red, darkened or lightened as far as the
+// window's background needs for readable text.
+QColor warningColour(const QPalette &palette)
+{
+    return ColourContrast::readableOn(QColor(255, 0, 0), palette.color(QPalette::Window));
+}
 
 } // namespace
 
@@ -225,4 +237,72 @@ void frmMainControls::paint(QPainter &painter, const QPalette &palette)
     painter.setPen(palette.color(QPalette::Mid));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(Twips::rect(2520, 7080, 2295, 375).adjusted(0, 0, -1, -1));
+}
+
+void frmMainControls::lockInputs(bool locked)
+{
+    for (QWidget *input : std::initializer_list<QWidget *>{txtURL, cmdTemporary, cmbRecent, optDSL,
+                                                           opt56K, optCustom})
+        input->setEnabled(!locked);
+    cmbBuffer->setEnabled(!locked && optCustom->isChecked());
+    cmdGTAfolder->setEnabled(!locked);
+    cmdStart->setText(locked ? QStringLiteral("Cancel") : QStringLiteral("Start Buffering"));
+    shpBar->setFixedWidth(px(15));
+    if (locked)
+        cmdStart->setEnabled(false);
+    chkStart->setEnabled(!locked);
+}
+
+void frmMainControls::showProgress(qint64 bytes, qint64 fileSizeBytes)
+{
+    if (fileSizeBytes > 0) {
+        const double width = double(bytes) * 100.0 / double(fileSizeBytes) * FullBarWidth / 100.0;
+        const int pixels = qBound(1, int(width + 0.5), picStatusBar->width());
+        if (shpBar->width() != pixels)
+            shpBar->setFixedWidth(pixels);
+    }
+    if (shpBar->isHidden())
+        shpBar->show();
+}
+
+// The warning explains itself on a click, with Enter or Space once it has
+// the keyboard focus, as its tooltip and as its description to screen
+// readers.
+void frmMainControls::showBitrateWarning(bool high)
+{
+    const QPalette palette = lblBitrate->window()->palette();
+    if (high) {
+        lblBitrate->setTextColour(warningColour(palette));
+        lblBitrate->setUnderline(true);
+        lblBitrate->setCursor(Qt::PointingHandCursor);
+    } else {
+        // The hand cursor, once set, stays: only the look goes back.
+        lblBitrate->setTextColour(palette.color(QPalette::ButtonText));
+        lblBitrate->setUnderline(false);
+    }
+    lblBitrate->setPressable(high);
+    lblBitrate->setToolTip(high ? WidgetLook::plainToolTip(highBitrateExplanation()) : QString());
+    lblBitrate->setAccessibleDescription(high ? highBitrateExplanation() : QString());
+    lblBitrate->adjustSize();
+}
+
+bool frmMainControls::bitrateWarningShown() const
+{
+    return lblBitrate->textColour() == warningColour(lblBitrate->window()->palette());
+}
+
+QString frmMainControls::highBitrateExplanation()
+{
+    return QStringLiteral(
+        "The selected radio has a high bitrate. Make sure your connection is fast enough to stream "
+        "it in time (at least 256 or 512 Kbps depending on the bitrate and network performance), "
+        "and also use the DSL/Cable/LAN mode buffer size setting.");
+}
+
+// Shown the system's way (C:\Games\GTA3\mp3\ on Windows).
+void frmMainControls::showFolder(QLineEdit *box, const QString &folder)
+{
+    const QString shown = QDir::toNativeSeparators(folder);
+    box->setText(shown);
+    box->setToolTip(WidgetLook::plainToolTip(shown));
 }

@@ -103,68 +103,12 @@ class tst_CommandLine : public QObject
     Q_OBJECT
 
 private slots:
-    void withoutDisplay_data();
-    void withoutDisplay();
-    void unreachableDisplay_data();
-    void unreachableDisplay();
+    void outputAndStatus_data();
+    void outputAndStatus();
     void oneInstancePerSettingsLocation();
 };
 
-void tst_CommandLine::withoutDisplay_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("out");
-    QTest::addColumn<QString>("err");
-
-    const QString version = QStringLiteral("Tavrix %1.%2.%3\n")
-                                .arg(TAVRIX_VERSION_MAJOR)
-                                .arg(TAVRIX_VERSION_MINOR)
-                                .arg(TAVRIX_VERSION_PATCH);
-    // "out" and "err": a regular expression the whole stream must match.
-    const QString usage = QStringLiteral("Usage: \\S*tavrix \\[options\\]\\n(.*\\n)*"
-                                         "  -h, --help .*\\n(.*\\n)*  -v, --version .*\\n(.*\\n)*");
-    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0 << usage << QString();
-    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << 0 << usage << QString();
-    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << 0
-                               << QRegularExpression::escape(version) << QString();
-    QTest::newRow("-v") << QStringList{QStringLiteral("-v")} << 0
-                        << QRegularExpression::escape(version) << QString();
-    QTest::newRow("version with a window-system option")
-        << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("-v")}
-        << 0 << QRegularExpression::escape(version) << QString();
-    QTest::newRow("no display") << QStringList() << 1 << QString()
-                                << QStringLiteral("tavrix: [^\\n]*DISPLAY[^\\n]*\\n");
-    QTest::newRow("unknown option")
-        << QStringList{QStringLiteral("--bogus")} << 1 << QString()
-        << QStringLiteral("tavrix: [^\\n]*'bogus'[^\\n]*--help[^\\n]*\\n");
-    QTest::newRow("stray argument")
-        << QStringList{QStringLiteral("radio.example.org")} << 1 << QString()
-        << QStringLiteral("tavrix: [^\\n]*'radio.example.org'[^\\n]*\\n");
-}
-
-void tst_CommandLine::withoutDisplay()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, out);
-    QFETCH(QString, err);
-
-    QTemporaryDir home;
-    QVERIFY(home.isValid());
-    // No DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM.
-    const Run run = runProgram(arguments, bareEnvironment(home.path()));
-
-    QCOMPARE(run.status, QProcess::NormalExit);
-    QCOMPARE(run.exitCode, exitCode);
-    const auto whole = [](const QString &pattern) {
-        return QRegularExpression(QRegularExpression::anchoredPattern(pattern));
-    };
-    QVERIFY2(whole(out).match(run.out).hasMatch(), qPrintable(run.out));
-    QVERIFY2(whole(err).match(run.err).hasMatch(), qPrintable(run.err));
-}
-
-void tst_CommandLine::unreachableDisplay_data()
+void tst_CommandLine::outputAndStatus_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("environment");
@@ -174,6 +118,34 @@ void tst_CommandLine::unreachableDisplay_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
 
+    // Without any display: the options that need none, and the faults.
+    const QStringList none;
+    const QString version = QStringLiteral("Tavrix %1.%2.%3\n")
+                                .arg(TAVRIX_VERSION_MAJOR)
+                                .arg(TAVRIX_VERSION_MINOR)
+                                .arg(TAVRIX_VERSION_PATCH);
+    const QString usage = QStringLiteral("Usage: \\S*tavrix \\[options\\]\\n(.*\\n)*"
+                                         "  -h, --help .*\\n(.*\\n)*  -v, --version .*\\n(.*\\n)*");
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << none << 0 << usage
+                            << QString();
+    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << none << 0 << usage << QString();
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << none << 0
+                               << QRegularExpression::escape(version) << QString();
+    QTest::newRow("-v") << QStringList{QStringLiteral("-v")} << none << 0
+                        << QRegularExpression::escape(version) << QString();
+    QTest::newRow("version with a window-system option")
+        << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("-v")}
+        << none << 0 << QRegularExpression::escape(version) << QString();
+    QTest::newRow("no display") << QStringList() << none << 1 << QString()
+                                << QStringLiteral("tavrix: [^\\n]*DISPLAY[^\\n]*\\n");
+    QTest::newRow("unknown option")
+        << QStringList{QStringLiteral("--bogus")} << none << 1 << QString()
+        << QStringLiteral("tavrix: [^\\n]*'bogus'[^\\n]*--help[^\\n]*\\n");
+    QTest::newRow("stray argument")
+        << QStringList{QStringLiteral("radio.example.org")} << none << 1 << QString()
+        << QStringLiteral("tavrix: [^\\n]*'radio.example.org'[^\\n]*\\n");
+
+    // With a display nobody answers on.
     const QString refused = QStringLiteral("tavrix: cannot connect to the display %1: [^\\n]+\\n");
     const QStringList unreachable{QStringLiteral("DISPLAY=%1")};
     QTest::newRow("DISPLAY") << QStringList() << unreachable << 1 << QString() << refused;
@@ -198,13 +170,15 @@ void tst_CommandLine::unreachableDisplay_data()
     QTest::newRow("X11 plugin without DISPLAY")
         << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb")} << QStringList() << 1
         << QString() << QStringLiteral("tavrix: [^\\n]*DISPLAY is not set[^\\n]*\\n");
-    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << unreachable << 0
-                            << QStringLiteral("Usage: [^\\n]*tavrix(.*\\n)+") << QString();
-    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << unreachable << 0
-                               << QStringLiteral("Tavrix [0-9.]+\\n") << QString();
+    QTest::newRow("--help, display unreachable")
+        << QStringList{QStringLiteral("--help")} << unreachable << 0
+        << QStringLiteral("Usage: [^\\n]*tavrix(.*\\n)+") << QString();
+    QTest::newRow("--version, display unreachable")
+        << QStringList{QStringLiteral("--version")} << unreachable << 0
+        << QStringLiteral("Tavrix [0-9.]+\\n") << QString();
 }
 
-void tst_CommandLine::unreachableDisplay()
+void tst_CommandLine::outputAndStatus()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QStringList, environment);

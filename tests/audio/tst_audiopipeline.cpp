@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioSamples.h"
 #include "HttpFileServer.h"
+#include "TestFiles.h"
 #include "audio/AudioPipeline.h"
 #include "audio/Mp3Transcoder.h"
 #include "audio/TranscodingWorker.h"
@@ -63,49 +64,11 @@ QList<QByteArray> withMetadata(const QList<QByteArray> &audioArrivals, qint64 me
     return out;
 }
 
-// The buffer files of `folder` in the order they were written.
-QStringList bufferFiles(const QString &folder)
-{
-    QStringList names;
-    for (quint32 i = 0;; ++i) {
-        const QString name = folder + u'/' + BufferFolder::fileNameFor(i);
-        if (!QFile::exists(name))
-            return names;
-        names << name;
-    }
-}
+using AudioSamples::bufferFiles;
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Splits every buffer file into MP3 frames; fails when a file does not end
-// on a frame boundary or a finished file is far from the size.
 QString framesOfFiles(const QStringList &files, QByteArrayList &frames)
 {
-    for (qsizetype f = 0; f < files.size(); ++f) {
-        const QByteArray bytes = readAll(files[f]);
-        qsizetype pos = 0;
-        qsizetype lastFrame = 0;
-        while (pos < bytes.size()) {
-            const int length = AudioSamples::stereoFrameLength(QByteArrayView(bytes).sliced(pos));
-            if (length == 0 || pos + length > bytes.size())
-                return QStringLiteral("%1: no whole frame at %2").arg(files[f]).arg(pos);
-            frames << bytes.mid(pos, length);
-            lastFrame = length;
-            pos += length;
-        }
-        // A finished file holds more than the size, by less than a frame;
-        // the last one written may have been finished early (end of stream).
-        const bool finished =
-            f + 2 < files.size() || (f + 1 < files.size() && QFileInfo(files[f + 1]).size() > 0);
-        if (finished && !bytes.isEmpty() &&
-            (bytes.size() <= FileSize || bytes.size() - lastFrame > FileSize))
-            return QStringLiteral("%1 has %2 bytes").arg(files[f]).arg(bytes.size());
-    }
-    return {};
+    return AudioSamples::framesOfFiles(files, FileSize, frames);
 }
 
 } // namespace
@@ -196,8 +159,8 @@ void TestAudioPipeline::mp3PassesThroughByteForByte()
     QCOMPARE(titledFiles.size(), plainFiles.size());
     QByteArray all;
     for (qsizetype i = 0; i < plainFiles.size(); ++i) {
-        QCOMPARE(readAll(titledFiles[i]), readAll(plainFiles[i]));
-        all += readAll(plainFiles[i]);
+        QCOMPARE(readFile(titledFiles[i]), readFile(plainFiles[i]));
+        all += readFile(plainFiles[i]);
     }
     QCOMPARE(all, m_mp3);
     QCOMPARE(titles, sent);
@@ -261,7 +224,7 @@ void TestAudioPipeline::repeatedTitleBlocks()
     QCOMPARE(titles, expected);
     QByteArray written;
     for (const QString &file : bufferFiles(folder.path()))
-        written += readAll(file);
+        written += readFile(file);
     QCOMPARE(written.size(), audio.size());
     QVERIFY(written == audio);
 }
@@ -388,7 +351,7 @@ void TestAudioPipeline::endOfStreamKeepsAllAudio()
     const QStringList files = bufferFiles(folder.path());
     QByteArray all;
     for (const QString &file : files)
-        all += readAll(file);
+        all += readFile(file);
     // The MP3 station's bytes follow the converted audio unchanged, from the
     // start of a file of their own.
     QVERIFY(all.endsWith(m_mp3));
@@ -399,7 +362,7 @@ void TestAudioPipeline::endOfStreamKeepsAllAudio()
     for (const QString &file : files) {
         if (bytesOfFiles == converted)
             break;
-        bytesOfFiles += readAll(file).size();
+        bytesOfFiles += readFile(file).size();
         convertedFiles << file;
     }
     QCOMPARE(bytesOfFiles, converted);

@@ -19,30 +19,6 @@ namespace {
 constexpr qint64 FileSize = 32 * 1024;
 constexpr double Seconds = 8;
 
-// The MP3 frames of the buffer files of `folder`, in order; fails the test
-// when one is not a whole frame.
-QByteArrayList writtenFrames(const QString &folder)
-{
-    QByteArray bytes;
-    for (quint32 i = 0;; ++i) {
-        QFile file(folder + u'/' + BufferFolder::fileNameFor(i));
-        if (!file.open(QIODevice::ReadOnly))
-            break;
-        bytes += file.readAll();
-    }
-    QByteArrayList frames;
-    for (qsizetype pos = 0; pos < bytes.size();) {
-        const int length = AudioSamples::stereoFrameLength(QByteArrayView(bytes).sliced(pos));
-        if (length == 0 || pos + length > bytes.size()) {
-            qWarning("no whole MP3 frame at %lld", qint64(pos));
-            return {};
-        }
-        frames << bytes.mid(pos, length);
-        pos += length;
-    }
-    return frames;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(HlsSamples::TimedTag)
@@ -145,7 +121,10 @@ void TestHlsTitles::titlesFromId3Tags()
         QVERIFY2(writtenAtTitle[i] > writtenAtTitle[i - 1], qPrintable(told[i]));
 
     // The metadata stream takes nothing from the audio.
-    const QByteArrayList frames = writtenFrames(folder.path());
+    QByteArrayList frames;
+    const QString problem =
+        AudioSamples::framesOfFiles(AudioSamples::bufferFiles(folder.path()), FileSize, frames);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY(!frames.isEmpty());
     const AudioSamples::Mp3Report report = AudioSamples::checkMp3(frames, folder.path());
     QVERIFY2(report.problem.isEmpty(), qPrintable(report.problem));

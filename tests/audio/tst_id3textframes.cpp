@@ -3,19 +3,14 @@
 // their text frames: both versions, all four text encodings, the size rules
 // of each version, unsynchronisation, and damaged or cut tags.
 
+#include "HlsSamples.h"
 #include "audio/Id3TextFrames.h"
 
 #include <QTest>
 
 namespace {
 
-QByteArray syncsafe(qsizetype n)
-{
-    QByteArray out;
-    for (const int shift : {21, 14, 7, 0})
-        out += char((n >> shift) & 0x7F);
-    return out;
-}
+using HlsSamples::syncsafe;
 
 QByteArray plain32(qsizetype n)
 {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "TestFiles.h"
 #include "audio/Mp3StreamWriter.h"
 #include "bufferfiles/BufferFileWriter.h"
 #include "bufferfiles/BufferFolder.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,10 +28,7 @@ QByteArrayList write(const QByteArray &stream, qint64 limit, qsizetype arrival)
     files.close();
     QByteArrayList result;
     for (quint32 n = 0; n <= files.counter(); ++n)
-        result << [&] {
-            QFile file(dir.filePath(BufferFolder::fileNameFor(n)));
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        }();
+        result << readFile(dir.filePath(BufferFolder::fileNameFor(n)));
     return result;
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "TestFiles.h"
 #include "audio/TitleHistory.h"
 
 #include <QFile>
@@ -22,19 +23,6 @@ QStringList titlesOf(const QList<PlayedTitle> &entries)
     for (const PlayedTitle &entry : entries)
         titles.append(entry.title);
     return titles;
-}
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(contents), contents.size());
 }
 
 } // namespace
@@ -74,7 +62,7 @@ void TestTitleHistory::roundTrip()
                           "<b>markup</b>"}));
     QCOMPARE(entries.at(0).time, at(0));
     QCOMPARE(entries.at(2).time, at(9));
-    QCOMPARE(contentsOf(history.filePath()).split('\n').first(),
+    QCOMPARE(readFile(history.filePath()).split('\n').first(),
              "2024-05-01T12:00:00Z\tGuns N' Roses - Don't Cry");
 
     // Another station has a history of its own.
@@ -107,7 +95,7 @@ void TestTitleHistory::keepsTheNewest()
     for (int i = 0; i < 50; ++i) {
         appended.append(QStringLiteral("Title %1").arg(i));
         QCOMPARE(history.append(appended.constLast(), at(i)), TitleHistory::Outcome::Added);
-        QVERIFY(contentsOf(history.filePath()).count('\n') <= 8 + 2);
+        QVERIFY(readFile(history.filePath()).count('\n') <= 8 + 2);
         QCOMPARE(titlesOf(history.entries()), appended.mid(std::max(0, i + 1 - 8)));
     }
     QCOMPARE(history.entries().constLast().time, at(49));
@@ -155,7 +143,7 @@ void TestTitleHistory::damagedFile()
     QTemporaryDir data;
     TitleHistory history(data.path(), Station);
     QCOMPARE(history.append("First", at(0)), TitleHistory::Outcome::Added);
-    QByteArray damaged = contentsOf(history.filePath());
+    QByteArray damaged = readFile(history.filePath());
     damaged += "no tab on this line\n";
     damaged += "yesterday\tNot a time\n";
     damaged += "\n";
@@ -169,10 +157,10 @@ void TestTitleHistory::damagedFile()
     QCOMPARE(titlesOf(history.entries()), QStringList({"First", "NUL inside", "Second"}));
     QCOMPARE(history.append("Second", at(6)), TitleHistory::Outcome::Skipped);
     QCOMPARE(history.append("Third", at(7)), TitleHistory::Outcome::Added);
-    QCOMPARE(contentsOf(history.filePath()), "2024-05-01T12:00:00Z\tFirst\n"
-                                             "2024-05-01T12:02:00Z\tNUL inside\n"
-                                             "2024-05-01T12:03:00Z\tSecond\n"
-                                             "2024-05-01T12:07:00Z\tThird\n");
+    QCOMPARE(readFile(history.filePath()), "2024-05-01T12:00:00Z\tFirst\n"
+                                           "2024-05-01T12:02:00Z\tNUL inside\n"
+                                           "2024-05-01T12:03:00Z\tSecond\n"
+                                           "2024-05-01T12:07:00Z\tThird\n");
 
     // A file far too large for a history is read from its end only.
     QByteArray huge(9 * 1024 * 1024, 'x');
@@ -180,8 +168,8 @@ void TestTitleHistory::damagedFile()
     writeFile(history.filePath(), huge);
     QCOMPARE(titlesOf(history.entries()), QStringList({"After the junk"}));
     QCOMPARE(history.append("Fresh", at(61)), TitleHistory::Outcome::Added);
-    QCOMPARE(contentsOf(history.filePath()), "2024-05-01T13:00:00Z\tAfter the junk\n"
-                                             "2024-05-01T13:01:00Z\tFresh\n");
+    QCOMPARE(readFile(history.filePath()), "2024-05-01T13:00:00Z\tAfter the junk\n"
+                                           "2024-05-01T13:01:00Z\tFresh\n");
 }
 
 // An object kept for a session follows what others did to the file since its
@@ -201,7 +189,7 @@ void TestTitleHistory::otherWritersAndRemoval()
 
     QVERIFY(QFile::remove(session.filePath()));
     QCOMPARE(session.append("X", at(4)), Outcome::Added);
-    QCOMPARE(contentsOf(session.filePath()), "2024-05-01T12:04:00Z\tX\n");
+    QCOMPARE(readFile(session.filePath()), "2024-05-01T12:04:00Z\tX\n");
 
     // Both keep the file within the bound, and the newest titles in order.
     QStringList appended{"X"};
@@ -209,7 +197,7 @@ void TestTitleHistory::otherWritersAndRemoval()
         appended.append(QStringLiteral("Song %1").arg(i));
         TitleHistory &writer = i % 3 == 0 ? other : session;
         QCOMPARE(writer.append(appended.constLast(), at(10 + i)), Outcome::Added);
-        QVERIFY(contentsOf(session.filePath()).count('\n') <= 4 + 1);
+        QVERIFY(readFile(session.filePath()).count('\n') <= 4 + 1);
         QCOMPARE(titlesOf(session.entries()),
                  appended.mid(std::max<qsizetype>(appended.size() - 4, 0)));
     }

@@ -1,28 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ScriptedStation.h"
+#include "TestFiles.h"
 #include "bufferfiles/BufferFileWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("<missing>");
-    return file.readAll();
-}
-
-} // namespace
+#include <memory>
 
 class BufferFileWriterTest : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void init();
     void finishesOncePastTheLimit();
     void gatheredPieces();
     void kilobyteLimits_data();
@@ -32,27 +24,43 @@ private slots:
     void fileFinishedEarlyKeepsNumbering();
     void missingOrRemovedFolder();
     void fullDisk();
+
+private:
+    // The bytes of the file `name` in the test's folder; "<missing>" when
+    // there is none.
+    QByteArray contents(const QString &name) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_folder; // each test's own, ending with '/'
 };
+
+void BufferFileWriterTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_folder = m_dir->path() + u'/';
+}
+
+QByteArray BufferFileWriterTest::contents(const QString &name) const
+{
+    QFile file(m_folder + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArrayLiteral("<missing>");
+    return file.readAll();
+}
 
 void BufferFileWriterTest::finishesOncePastTheLimit()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString folder = dir.path() + u'/';
-    const QString first = folder + QStringLiteral("000_strm.mp3");
-    const QString second = folder + QStringLiteral("001_strm.mp3");
+    const QString first = m_folder + QStringLiteral("000_strm.mp3");
+    const QString second = m_folder + QStringLiteral("001_strm.mp3");
 
     // An old file of the same name is truncated.
-    {
-        QFile old(first);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("stale data from an earlier run");
-    }
+    writeFile(first, "stale data from an earlier run");
 
     BufferFileWriter writer;
-    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.openFirst(m_folder));
     QCOMPARE(writer.fileName(), first);
-    QCOMPARE(contents(first), QByteArray());
+    QCOMPARE(contents(QStringLiteral("000_strm.mp3")), QByteArray());
 
     QVERIFY(writer.append("abcd", 10));
     QVERIFY(writer.append("efgh", 10));
@@ -64,27 +72,25 @@ void BufferFileWriterTest::finishesOncePastTheLimit()
 
     // The write that passes the limit stays whole in the finished file.
     QVERIFY(writer.append("KLMNOP", 10));
-    QCOMPARE(contents(first), QByteArrayLiteral("abcdefghijKLMNOP"));
+    QCOMPARE(contents(QStringLiteral("000_strm.mp3")), QByteArrayLiteral("abcdefghijKLMNOP"));
     QCOMPARE(writer.fileName(), second);
     QCOMPARE(writer.counter(), 1u);
     QCOMPARE(writer.bytes(), 0);
-    QCOMPARE(contents(second), QByteArray());
+    QCOMPARE(contents(QStringLiteral("001_strm.mp3")), QByteArray());
 
     // Bytes reach the disk with each write, not only when the file closes.
     QVERIFY(writer.append(QByteArray("\0\xff", 2), 10));
-    QCOMPARE(contents(second), QByteArray("\0\xff", 2));
+    QCOMPARE(contents(QStringLiteral("001_strm.mp3")), QByteArray("\0\xff", 2));
     writer.close();
     QVERIFY(!writer.isOpen());
-    QCOMPARE(contents(second), QByteArray("\0\xff", 2));
+    QCOMPARE(contents(QStringLiteral("001_strm.mp3")), QByteArray("\0\xff", 2));
 
     // A large arrival is written whole and in order, however the writer
     // splits it on its way to the disk.
-    QByteArray large(3 * 1024 * 1024 + 17, Qt::Uninitialized);
-    for (qsizetype i = 0; i < large.size(); ++i)
-        large[i] = char((i * 131 + i / 4099) & 0xff);
-    QVERIFY(writer.openFirst(folder));
+    const QByteArray large = binaryPattern(3 * 1024 * 1024 + 17);
+    QVERIFY(writer.openFirst(m_folder));
     QVERIFY(writer.append(large, 1024 * 1024));
-    QCOMPARE(contents(first), large);
+    QCOMPARE(contents(QStringLiteral("000_strm.mp3")), large);
     QCOMPARE(writer.counter(), 2u);
 }
 
@@ -93,13 +99,8 @@ void BufferFileWriterTest::finishesOncePastTheLimit()
 // with the limit looked at after the last.
 void BufferFileWriterTest::gatheredPieces()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString folder = dir.path() + u'/';
 
-    QByteArray large(300 * 1024 + 5, Qt::Uninitialized);
-    for (qsizetype i = 0; i < large.size(); ++i)
-        large[i] = char((i * 7 + i / 1021) & 0xff);
+    const QByteArray large = binaryPattern(300 * 1024 + 5, 3);
     QByteArrayList small;
     for (int i = 0; i < 200; ++i)
         small.append(QByteArray::number(i % 10).repeated(3));
@@ -122,21 +123,21 @@ void BufferFileWriterTest::gatheredPieces()
     }
 
     BufferFileWriter writer;
-    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.openFirst(m_folder));
     QVERIFY(writer.append("odd", 1 << 20));
     QVERIFY(writer.append(pieces, 1 << 20));
     QCOMPARE(writer.counter(), 0u);
     QCOMPARE(writer.bytes(), expected.size());
-    QCOMPARE(contents(folder + QStringLiteral("000_strm.mp3")), expected);
+    QCOMPARE(contents(QStringLiteral("000_strm.mp3")), expected);
 
     // Past the limit only after the whole list, which stays in one file.
     QVERIFY(writer.append(QList<QByteArrayView>{"abc", "", "def"}, expected.size() + 4));
     QCOMPARE(writer.counter(), 1u);
-    QCOMPARE(contents(folder + QStringLiteral("000_strm.mp3")), expected + "abcdef");
+    QCOMPARE(contents(QStringLiteral("000_strm.mp3")), expected + "abcdef");
     QVERIFY(writer.append(QList<QByteArrayView>{"", ""}, 0));
     QCOMPARE(writer.counter(), 1u);
     QVERIFY(writer.append(QList<QByteArrayView>{"g", "h"}, 1));
-    QCOMPARE(contents(folder + QStringLiteral("001_strm.mp3")), QByteArray("gh"));
+    QCOMPARE(contents(QStringLiteral("001_strm.mp3")), QByteArray("gh"));
     QCOMPARE(writer.counter(), 2u);
 }
 
@@ -150,12 +151,9 @@ void BufferFileWriterTest::kilobyteLimits_data()
 void BufferFileWriterTest::kilobyteLimits()
 {
     QFETCH(qint64, kilobytes);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString folder = dir.path() + u'/';
 
     BufferFileWriter writer;
-    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.openFirst(m_folder));
     const QByteArray kilobyte(1024, 'k');
     for (qint64 i = 0; i < kilobytes; ++i)
         QVERIFY(writer.append(kilobyte, kilobytes * 1024));
@@ -164,81 +162,68 @@ void BufferFileWriterTest::kilobyteLimits()
 
     QVERIFY(writer.append("x", kilobytes * 1024));
     QCOMPARE(writer.counter(), 1u);
-    QCOMPARE(QFileInfo(folder + QStringLiteral("000_strm.mp3")).size(), kilobytes * 1024 + 1);
+    QCOMPARE(QFileInfo(m_folder + QStringLiteral("000_strm.mp3")).size(), kilobytes * 1024 + 1);
 }
 
 void BufferFileWriterTest::counterGoesPastThreeDigits()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString folder = dir.path() + u'/';
 
     // With a limit of 0 every write finishes a file: write k lands in file k-1.
     BufferFileWriter writer;
-    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.openFirst(m_folder));
     for (int i = 0; i < 1000; ++i) {
         const QByteArray byte(1, char(i % 251));
         QVERIFY2(writer.append(byte, 0), qPrintable(writer.errorString()));
     }
     QCOMPARE(writer.counter(), 1000u);
-    QCOMPARE(writer.fileName(), folder + QStringLiteral("1000_strm.mp3"));
-    QCOMPARE(contents(folder + QStringLiteral("254_strm.mp3")), QByteArray(1, char(254 % 251)));
-    QCOMPARE(contents(folder + QStringLiteral("255_strm.mp3")), QByteArray(1, char(255 % 251)));
-    QCOMPARE(contents(folder + QStringLiteral("256_strm.mp3")), QByteArray(1, char(256 % 251)));
-    QCOMPARE(contents(folder + QStringLiteral("999_strm.mp3")), QByteArray(1, char(999 % 251)));
-    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 1001);
+    QCOMPARE(writer.fileName(), m_folder + QStringLiteral("1000_strm.mp3"));
+    QCOMPARE(contents(QStringLiteral("254_strm.mp3")), QByteArray(1, char(254 % 251)));
+    QCOMPARE(contents(QStringLiteral("255_strm.mp3")), QByteArray(1, char(255 % 251)));
+    QCOMPARE(contents(QStringLiteral("256_strm.mp3")), QByteArray(1, char(256 % 251)));
+    QCOMPARE(contents(QStringLiteral("999_strm.mp3")), QByteArray(1, char(999 % 251)));
+    QCOMPARE(QDir(m_folder).entryList(QDir::Files).size(), 1001);
 }
 
 void BufferFileWriterTest::fileFinishedEarlyKeepsNumbering()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString folder = dir.path() + u'/';
 
     // A lost connection finishes the file short of its size; the next
     // connection's audio goes on in the next number.
     BufferFileWriter writer;
-    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.openFirst(m_folder));
     QVERIFY(writer.append("before", 1024));
     QVERIFY(writer.startNextFile());
     QCOMPARE(writer.bytes(), 0);
     QVERIFY(writer.append("after", 1024));
-    QCOMPARE(contents(folder + QStringLiteral("000_strm.mp3")), QByteArray("before"));
-    QCOMPARE(contents(folder + QStringLiteral("001_strm.mp3")), QByteArray("after"));
+    QCOMPARE(contents(QStringLiteral("000_strm.mp3")), QByteArray("before"));
+    QCOMPARE(contents(QStringLiteral("001_strm.mp3")), QByteArray("after"));
     QCOMPARE(writer.counter(), 1u);
 }
 
 void BufferFileWriterTest::secondSessionStartsAtZero()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString folder = dir.path() + u'/';
-
     BufferFileWriter writer;
-    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.openFirst(m_folder));
     QVERIFY(writer.append("first", 3));
     QVERIFY(writer.append("second", 3));
     QVERIFY(writer.append("third", 3));
     QCOMPARE(writer.counter(), 3u);
     writer.close();
 
-    QVERIFY(writer.openFirst(folder));
-    QCOMPARE(writer.fileName(), folder + QStringLiteral("000_strm.mp3"));
+    QVERIFY(writer.openFirst(m_folder));
+    QCOMPARE(writer.fileName(), m_folder + QStringLiteral("000_strm.mp3"));
     QCOMPARE(writer.bytes(), 0);
-    QCOMPARE(contents(folder + QStringLiteral("000_strm.mp3")), QByteArray());
+    QCOMPARE(contents(QStringLiteral("000_strm.mp3")), QByteArray());
     QVERIFY(writer.append("again", 3));
-    QCOMPARE(writer.fileName(), folder + QStringLiteral("004_strm.mp3"));
-    QCOMPARE(contents(folder + QStringLiteral("000_strm.mp3")), QByteArrayLiteral("again"));
-    QCOMPARE(contents(folder + QStringLiteral("002_strm.mp3")), QByteArrayLiteral("third"));
+    QCOMPARE(writer.fileName(), m_folder + QStringLiteral("004_strm.mp3"));
+    QCOMPARE(contents(QStringLiteral("000_strm.mp3")), QByteArrayLiteral("again"));
+    QCOMPARE(contents(QStringLiteral("002_strm.mp3")), QByteArrayLiteral("third"));
 }
 
 void BufferFileWriterTest::missingOrRemovedFolder()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-
     BufferFileWriter missing;
-    const QString absent = dir.path() + QStringLiteral("/absent/");
+    const QString absent = m_folder + QStringLiteral("absent/");
     QVERIFY(!missing.openFirst(absent));
     QVERIFY(!missing.isOpen());
     QVERIFY2(missing.errorString().startsWith(absent + QStringLiteral("000_strm.mp3: ")),
@@ -248,15 +233,15 @@ void BufferFileWriterTest::missingOrRemovedFolder()
 
     // The folder vanishes while a file is open: the open file still takes the
     // write, but the next file cannot be created.
-    const QString folder = dir.path() + QStringLiteral("/buffer/");
-    QVERIFY(QDir().mkpath(folder));
+    const QString vanishing = m_folder + QStringLiteral("buffer/");
+    QVERIFY(QDir().mkpath(vanishing));
     BufferFileWriter writer;
-    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.openFirst(vanishing));
     QVERIFY(writer.append("0123", 10));
-    if (!QDir(folder).removeRecursively())
+    if (!QDir(vanishing).removeRecursively())
         QSKIP("This system keeps a folder while a file in it is open");
     QVERIFY(!writer.append("456789abc", 10));
-    QVERIFY2(writer.errorString().startsWith(folder + QStringLiteral("001_strm.mp3: ")),
+    QVERIFY2(writer.errorString().startsWith(vanishing + QStringLiteral("001_strm.mp3: ")),
              qPrintable(writer.errorString()));
     QVERIFY(!writer.isOpen());
     QVERIFY(!writer.append("more", 10));
@@ -269,14 +254,11 @@ void BufferFileWriterTest::fullDisk()
     if (!QFileInfo::exists(QStringLiteral("/dev/full")))
         QSKIP("/dev/full is not available here");
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString folder = dir.path() + u'/';
-    const QString full = folder + QStringLiteral("002_strm.mp3");
+    const QString full = m_folder + QStringLiteral("002_strm.mp3");
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), full));
 
     BufferFileWriter writer;
-    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.openFirst(m_folder));
     QVERIFY(writer.append("first file", 5));
     QVERIFY(writer.append("second file", 5));
     QCOMPARE(writer.fileName(), full);
@@ -291,9 +273,9 @@ void BufferFileWriterTest::fullDisk()
 
     // Gathered pieces fail the same way, telling the whole arrival's size.
     const QString alsoFull =
-        folder + BufferFolder::fileNameFor(writer.counter() + 1); // numbering goes on
+        m_folder + BufferFolder::fileNameFor(writer.counter() + 1); // numbering goes on
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), alsoFull));
-    QVERIFY(writer.openFirst(folder));
+    QVERIFY(writer.openFirst(m_folder));
     QVERIFY(writer.append("again", 4));
     QCOMPARE(writer.fileName(), alsoFull);
     QVERIFY(!writer.append(QList<QByteArrayView>{"abc", "defg"}, 1 << 20));
@@ -302,8 +284,8 @@ void BufferFileWriterTest::fullDisk()
     QVERIFY2(writer.errorString().contains(QStringLiteral("0 of 7 bytes")),
              qPrintable(writer.errorString()));
 
-    QCOMPARE(contents(folder + QStringLiteral("000_strm.mp3")), QByteArrayLiteral("again"));
-    QCOMPARE(contents(folder + QStringLiteral("001_strm.mp3")), QByteArrayLiteral("second file"));
+    QCOMPARE(contents(QStringLiteral("000_strm.mp3")), QByteArrayLiteral("again"));
+    QCOMPARE(contents(QStringLiteral("001_strm.mp3")), QByteArrayLiteral("second file"));
 }
 
 QTEST_GUILESS_MAIN(BufferFileWriterTest)

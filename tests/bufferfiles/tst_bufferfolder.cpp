@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "TestFiles.h"
 #include "bufferfiles/BufferFolder.h"
 
 #include <QDir>
@@ -7,16 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-
-namespace {
-
-void touch(const QString &path)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-}
-
-} // namespace
 
 class BufferFolderTest : public QObject
 {
@@ -94,14 +85,9 @@ void BufferFolderTest::ownFilesAreDeletedAndTheUsersTrashed()
     QVERIFY(QDir().mkpath(folder));
     const QStringList ours = {"000_strm.mp3", "1000_STRM.MP3"};
     const QStringList users = {"Lieblingslied.mp3", "12a_strm.mp3"};
-    for (const QString &name : ours + users) {
-        QFile file(QDir(folder).filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(name.toUtf8());
-    }
-    QFile keep(QDir(folder).filePath(QStringLiteral("notes.txt")));
-    QVERIFY(keep.open(QIODevice::WriteOnly));
-    keep.close();
+    for (const QString &name : ours + users)
+        writeFile(QDir(folder).filePath(name), name.toUtf8());
+    writeFile(QDir(folder).filePath(QStringLiteral("notes.txt")));
 
     const QList<BufferFolder::Failure> failures =
         BufferFolder(folder).clear(ours + users + QStringList{"999_strm.mp3", "vanished.mp3"});
@@ -116,33 +102,29 @@ void BufferFolderTest::ownFilesAreDeletedAndTheUsersTrashed()
     const QStringList trashed =
         QDir(trash.filePath(QStringLiteral("files"))).entryList(QDir::Files, QDir::Name);
     QCOMPARE(trashed, QStringList({"12a_strm.mp3", "Lieblingslied.mp3"}));
-    QFile song(trash.filePath(QStringLiteral("files/Lieblingslied.mp3")));
-    QVERIFY(song.open(QIODevice::ReadOnly));
-    QCOMPARE(song.readAll(), "Lieblingslied.mp3");
+    QCOMPARE(readFile(trash.filePath(QStringLiteral("files/Lieblingslied.mp3"))),
+             "Lieblingslied.mp3");
     // The trash knows where to put it back.
-    QFile info(trash.filePath(QStringLiteral("info/Lieblingslied.mp3.trashinfo")));
-    QVERIFY(info.open(QIODevice::ReadOnly));
-    const QByteArray infoText = info.readAll();
+    const QByteArray infoText =
+        readFile(trash.filePath(QStringLiteral("info/Lieblingslied.mp3.trashinfo")));
+    QVERIFY(!infoText.isEmpty());
     // (Percent-encoded by newer Qt versions.)
     QVERIFY2(QUrl::fromPercentEncoding(infoText).contains(QStringLiteral("Path=") + folder +
                                                           QStringLiteral("/Lieblingslied.mp3\n")),
              infoText.constData());
 
     // Without a place for the trash the user's file stays where it is.
-    QFile blocker(root.filePath(QStringLiteral("blocker")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    writeFile(root.filePath(QStringLiteral("blocker")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("blocker/data"))));
-    QFile song2(QDir(folder).filePath(QStringLiteral("zwei.mp3")));
-    QVERIFY(song2.open(QIODevice::WriteOnly));
-    song2.close();
+    const QString song2 = QDir(folder).filePath(QStringLiteral("zwei.mp3"));
+    writeFile(song2);
     const QString current = QDir::currentPath();
     QDir::setCurrent(root.path());
     const QList<BufferFolder::Failure> blocked =
         BufferFolder(folder).clear({QStringLiteral("zwei.mp3")});
     QDir::setCurrent(current);
     QCOMPARE(blocked.size(), 1);
-    QVERIFY(song2.exists());
+    QVERIFY(QFileInfo::exists(song2));
     QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("files"))));
 }
 
@@ -154,7 +136,7 @@ void BufferFolderTest::listsMp3NamesInBufferOrder()
     for (const char *name :
          {"1000_strm.mp3", "999_strm.mp3", "010_strm.Mp3", "000_strm.mp3", "001_strm.MP3",
           "song.mp3", "Another.mp3", "notes.txt", "take.mp3.part", "mp3", ".hidden.mp3"})
-        touch(folder + QLatin1String(name));
+        writeFile(folder + QLatin1String(name));
 
     const BufferFolder buffer(folder);
     QCOMPARE(buffer.path(), folder);
@@ -175,8 +157,8 @@ void BufferFolderTest::emptyOrMissingFolderListsNothing()
 {
     // An empty path must not fall back to the working directory.
     QTemporaryDir cwd;
-    touch(cwd.filePath(QStringLiteral("000_strm.mp3")));
-    touch(cwd.filePath(QStringLiteral("001_strm.mp3")));
+    writeFile(cwd.filePath(QStringLiteral("000_strm.mp3")));
+    writeFile(cwd.filePath(QStringLiteral("001_strm.mp3")));
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(cwd.path()));
 

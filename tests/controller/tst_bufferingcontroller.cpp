@@ -74,11 +74,16 @@ void BufferingControllerTest::startEmptiesOnlyTheProgramsFiles()
     writeFile(s.bufferFolder + QStringLiteral("OLD.MP3"), "left over");
     writeFile(s.bufferFolder + QStringLiteral("notes.txt"), "kept");
 
-    // A station that never answers: the start has emptied both folders of
-    // the program's files, and only of those.
+    // A station that never answers: the start says it connects and asks for
+    // titles, and has emptied both folders of the program's files, and only
+    // of those.
     ScriptedStation station;
-    s.start(station.address());
-    QTRY_VERIFY(station.hasClient());
+    s.start(QStringLiteral("http://") + station.address() + QStringLiteral("/stream"));
+    QCOMPARE(s.status(),
+             QStringLiteral("Connecting to ") + station.address() + QStringLiteral("/stream..."));
+    QTRY_VERIFY(station.request().endsWith("\r\n\r\n"));
+    QVERIFY(station.request().startsWith("GET /stream HTTP/1.0\r\n"));
+    QVERIFY(station.request().contains("\r\nIcy-MetaData: 1\r\n"));
 
     QCOMPARE(QDir(s.gameFolder).entryList(QDir::Files, QDir::Name),
              (QStringList{QStringLiteral("MP3Report.txt"), QStringLiteral("My Song.mp3")}));
@@ -187,7 +192,9 @@ void BufferingControllerTest::lostStationsFilesStillReachTheGame()
     QVERIFY(QFile::exists(s.gameFolder + QStringLiteral("Tavrix_01.mp3")));
     QVERIFY(written.endsWith(readFile(s.gameFolder + QStringLiteral("Tavrix_01.mp3"))));
     QVERIFY(readFile(s.gameFolder + QStringLiteral("Tavrix_01.mp3")).endsWith(audioBytes(1024, 4)));
+    // The run goes on: nothing stopped, so the window keeps its inputs locked.
     QVERIFY(s.controller.isStreaming());
+    QVERIFY(s.run.stops.isEmpty());
     QCOMPARE(s.services.dialogs.messages.size(), 0);
 }
 

@@ -302,26 +302,6 @@ void FolderRulesTest::foldersMustBeSeparate()
              QByteArray("the player's own"));
 }
 
-// A Dialogs whose deletion question runs the one-second timer while it is
-// "open", as Qt's nested event loop would.
-class TickingDialogs final : public Dialogs
-{
-public:
-    RecordedController *run = nullptr;
-    MessageAnswer showMessage(QWidget *, MessageIcon, MessageButtons buttons, const QString &,
-                              const QString &) override
-    {
-        if (buttons == MessageButtons::OkCancel)
-            run->tick(4);
-        return MessageAnswer::Cancel;
-    }
-    QString pickFolder(QWidget *, const QString &, const QString &) override { return {}; }
-    int chooseItem(QWidget *, const QString &, const QString &, const QStringList &) override
-    {
-        return -1;
-    }
-};
-
 void FolderRulesTest::handOffWaitsForTheDeletionQuestion()
 {
     QTemporaryDir root;
@@ -332,12 +312,15 @@ void FolderRulesTest::handOffWaitsForTheDeletionQuestion()
     writeFile(userFolder + QStringLiteral("02 second song.mp3"), "song 2");
 
     TestServices services;
-    TickingDialogs dialogs;
-    PlatformServices platform = services.services();
-    platform.dialogs = &dialogs;
-    RecordedController run(platform);
-    dialogs.run = &run;
+    RecordedController run(services.services());
+    // The deletion question is open for four ticks of the one-second timer,
+    // then cancelled.
+    services.dialogs.whileShown = [&run](const ScriptedDialogs::Message &message) {
+        if (message.buttons == MessageButtons::OkCancel)
+            run.tick(4);
+    };
     run.controller.setGameFolder(gameFolder);
+    services.dialogs.answers = {MessageAnswer::Cancel};
     run.controller.setBufferFolder(userFolder);
 
     QCOMPARE(QDir(userFolder).entryList(QDir::Files).size(), 2);

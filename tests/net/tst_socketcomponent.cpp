@@ -2,6 +2,7 @@
 // The socket component module, loaded as the program loads it, against a
 // QTcpServer on the loopback interface.
 
+#include "ScriptedStation.h"
 #include "SocketRecorder.h"
 #include "net/SocketComponent.h"
 #include "net/SocketModule.h"
@@ -19,25 +20,6 @@
 namespace {
 
 using Recorder = SocketRecorder;
-
-QByteArray pattern(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xff);
-    return bytes;
-}
-
-// A port on which nothing listens any more.
-quint16 closedPort()
-{
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost))
-        return 0;
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
-}
 
 } // namespace
 
@@ -63,7 +45,6 @@ private slots:
     void listenerMayDestroyComponent();
 
 private:
-    std::unique_ptr<SocketComponent> create();
     QTcpSocket *accept();
 
     QTcpServer m_server;
@@ -77,15 +58,6 @@ void tst_SocketComponent::init()
 void tst_SocketComponent::cleanup()
 {
     m_server.close();
-}
-
-std::unique_ptr<SocketComponent> tst_SocketComponent::create()
-{
-    QString error;
-    auto component = SocketModule::create(QStringLiteral(TAVRIX_COMPONENT_DIR), &error);
-    if (!component)
-        qWarning("socket module: %s", qPrintable(error));
-    return component;
 }
 
 QTcpSocket *tst_SocketComponent::accept()
@@ -112,7 +84,7 @@ void tst_SocketComponent::moduleLoading()
 
 void tst_SocketComponent::connectSendAndReceive()
 {
-    auto sck = create();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
 
@@ -128,7 +100,7 @@ void tst_SocketComponent::connectSendAndReceive()
     QTRY_COMPARE(peer->bytesAvailable(), request.size() + 3);
     QCOMPARE(peer->readAll(), request + QByteArray("\x00\xff\x80", 3));
 
-    const QByteArray payload = pattern(3 * 1024 * 1024 + 17);
+    const QByteArray payload = binaryPattern(3 * 1024 * 1024 + 17);
     for (qsizetype at = 0; at < payload.size(); at += 65536)
         peer->write(payload.mid(at, 65536));
     QTRY_COMPARE(recorder.received.size(), payload.size());
@@ -140,7 +112,7 @@ void tst_SocketComponent::connectSendAndReceive()
 
 void tst_SocketComponent::dataWaitsUntilTaken()
 {
-    auto sck = create();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
     recorder.takeData = false;
@@ -178,7 +150,7 @@ void tst_SocketComponent::peerCloseAfterData()
 {
     QFETCH(int, size);
     QFETCH(bool, takeData);
-    auto sck = create();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
     recorder.takeData = takeData;
@@ -187,7 +159,7 @@ void tst_SocketComponent::peerCloseAfterData()
     sck->Connect(QStringLiteral("127.0.0.1"), m_server.serverPort());
     QTcpSocket *peer = accept();
     QVERIFY(peer);
-    const QByteArray payload = pattern(size);
+    const QByteArray payload = binaryPattern(size);
     peer->write(payload);
     peer->disconnectFromHost();
 
@@ -220,7 +192,7 @@ void tst_SocketComponent::eventsOneAtATime()
 {
     QFETCH(bool, inConnectHandler);
     QFETCH(int, size);
-    auto sck = create();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
     recorder.closeOnEnd = true;
@@ -239,7 +211,7 @@ void tst_SocketComponent::eventsOneAtATime()
         peer->write("first");
         expected = "first";
     }
-    const QByteArray rest = pattern(size);
+    const QByteArray rest = binaryPattern(size);
     expected += rest;
     QTimer::singleShot(100, peer, [peer, rest] {
         peer->write(rest);
@@ -274,7 +246,7 @@ void tst_SocketComponent::failedConnection()
     QFETCH(int, number);
     QFETCH(bool, cancelDisplay);
     QFETCH(bool, withDisplay);
-    auto sck = create();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
     recorder.cancelDisplay = cancelDisplay;
@@ -304,7 +276,7 @@ void tst_SocketComponent::failedConnection()
 
 void tst_SocketComponent::closeStopsEvents()
 {
-    auto sck = create();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
 
@@ -324,7 +296,7 @@ void tst_SocketComponent::closeStopsEvents()
     sck->Connect(QStringLiteral("127.0.0.1"), m_server.serverPort());
     QTcpSocket *peer = accept();
     QVERIFY(peer);
-    peer->write(pattern(70000));
+    peer->write(binaryPattern(70000));
     peer->disconnectFromHost();
     QTRY_COMPARE(recorder.events.size(), 1);
     QTest::qWait(500);
@@ -337,7 +309,7 @@ void tst_SocketComponent::closeStopsEvents()
     peer = accept();
     QVERIFY(peer);
     QTRY_COMPARE(recorder.events.size(), 1);
-    peer->write(pattern(70000));
+    peer->write(binaryPattern(70000));
     peer->disconnectFromHost();
     QVERIFY(peer->state() == QAbstractSocket::UnconnectedState || peer->waitForDisconnected(5000));
     sck->Close();
@@ -350,7 +322,7 @@ void tst_SocketComponent::closeStopsEvents()
 
 void tst_SocketComponent::connectReplacesConnection()
 {
-    auto sck = create();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
 
@@ -395,7 +367,7 @@ void tst_SocketComponent::connectReplacesConnection()
 
 void tst_SocketComponent::listenerMayDestroyComponent()
 {
-    auto sck = create();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
     recorder.owner = std::move(sck);

@@ -5,13 +5,15 @@
 // serves TLS itself.
 
 #include "IcecastStation.h"
+#include "ScriptedStation.h"
 #include "SocketRecorder.h"
+#include "TestFiles.h"
+#include "ToolRun.h"
 #include "net/SocketComponent.h"
 #include "net/SocketModule.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSslServer>
@@ -29,23 +31,6 @@ constexpr qint64 ReadChunkBytes = 512 * 1024;
 
 using Rejection = SocketRecorder::Rejection;
 
-// Writes down the name of every event it hears; a test's listener that acts
-// on one event derives from it.
-struct EventNames : SocketComponentListener
-{
-    void Sck_Connect() override { events << QStringLiteral("connect"); }
-    void Sck_DataArrival(qint32) override { events << QStringLiteral("data"); }
-    void Sck_Close() override { events << QStringLiteral("close"); }
-    void Sck_Error(qint16, const QString &, bool &) override { events << QStringLiteral("error"); }
-    void Sck_CertificateRejected(const QString &, quint16, const QString &,
-                                 const QByteArray &) override
-    {
-        events << QStringLiteral("certificate");
-    }
-    SocketComponent *sck = nullptr;
-    QStringList events;
-};
-
 using Recorder = SocketRecorder;
 
 // A certificate and its key, made by openssl.
@@ -58,17 +43,12 @@ struct Credential
 
 bool runOpenssl(const QStringList &arguments, QByteArray *output = nullptr)
 {
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"), arguments);
-    if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit ||
-        openssl.exitCode() != 0) {
-        qWarning("openssl %s: %s", qPrintable(arguments.join(QLatin1Char(' '))),
-                 openssl.readAllStandardError().constData());
-        return false;
-    }
-    if (output)
-        *output = openssl.readAllStandardOutput();
-    return true;
+    const ToolRun openssl = runTool(QStringLiteral("openssl"), arguments);
+    if (!openssl.ok)
+        qWarning("%s", qPrintable(openssl.failure));
+    else if (output)
+        *output = openssl.out;
+    return openssl.ok;
 }
 
 // Makes the test's certificates (P-256 keys, valid for two days) in a
@@ -216,23 +196,6 @@ private:
     QSslServer m_server;
 };
 
-std::unique_ptr<SocketComponent> createComponent()
-{
-    QString error;
-    auto component = SocketModule::create(QStringLiteral(TAVRIX_COMPONENT_DIR), &error);
-    if (!component)
-        qWarning("socket module: %s", qPrintable(error));
-    return component;
-}
-
-QByteArray pattern(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 13 + i / 509) & 0xff);
-    return bytes;
-}
-
 } // namespace
 
 class TlsSocketTest : public QObject
@@ -324,7 +287,7 @@ void TlsSocketTest::trustedFingerprint()
     QVERIFY(server.use(m_selfSigned));
     QVERIFY(server.listen(QHostAddress::LocalHost));
     const QString host = QStringLiteral("127.0.0.1");
-    auto sck = createComponent();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
 
@@ -367,22 +330,13 @@ void TlsSocketTest::trustedFingerprint()
 
     // The rejection handler may close the component: nothing follows.
     recorder.clear();
-    struct Closer final : EventNames
-    {
-        void Sck_CertificateRejected(const QString &host, quint16 port, const QString &reasons,
-                                     const QByteArray &sha256) override
-        {
-            EventNames::Sck_CertificateRejected(host, port, reasons, sha256);
-            sck->Close();
-        }
-    } closer;
-    closer.sck = sck.get();
-    sck->setListener(&closer);
+    Recorder closer(sck.get());
+    closer.onCertificate = [&] { sck->Close(); };
     sck->ConnectEncrypted(host, server.port(), {});
     QTRY_COMPARE(closer.events, QStringList{QStringLiteral("certificate")});
     QTest::qWait(200);
     QCOMPARE(closer.events, QStringList{QStringLiteral("certificate")});
-    QVERIFY(recorder.displayed.isEmpty());
+    QVERIFY(closer.displayed.isEmpty());
 }
 
 void TlsSocketTest::certificateAuthorities_data()
@@ -406,7 +360,7 @@ void TlsSocketTest::certificateAuthorities()
     TlsServer server;
     QVERIFY(server.use(credential));
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    auto sck = createComponent();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
 
@@ -439,7 +393,7 @@ void TlsSocketTest::failedHandshake()
     QFETCH(QByteArray, answer);
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    auto sck = createComponent();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
 
@@ -465,9 +419,9 @@ void TlsSocketTest::boundedArrivals()
 {
     TlsServer server;
     QVERIFY(server.use(m_leaf));
-    server.greeting = pattern(3 * 1024 * 1024 + 5);
+    server.greeting = binaryPattern(3 * 1024 * 1024 + 5);
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    auto sck = createComponent();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
     recorder.takeData = false;
@@ -496,10 +450,10 @@ void TlsSocketTest::streamedArrivals()
 {
     TlsServer server;
     QVERIFY(server.use(m_leaf));
-    server.greeting = pattern(4 * 1024 * 1024 + 7);
+    server.greeting = binaryPattern(4 * 1024 * 1024 + 7);
     server.closeAfterGreeting = true;
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    auto sck = createComponent();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
 
@@ -524,16 +478,9 @@ void TlsSocketTest::streamedArrivals()
 
     // A listener that closes the connection at its first data hears nothing
     // more of it, although more had been decrypted.
-    struct Closer final : EventNames
-    {
-        void Sck_DataArrival(qint32 bytes) override
-        {
-            EventNames::Sck_DataArrival(bytes);
-            sck->Close();
-        }
-    } closer;
-    closer.sck = sck.get();
-    sck->setListener(&closer);
+    Recorder closer(sck.get());
+    closer.takeData = false;
+    closer.onData = [&] { sck->Close(); };
     server.closeAfterGreeting = false;
     sck->ConnectEncrypted(QStringLiteral("127.0.0.1"), server.port(), {});
     const QStringList connectedThenData = {QStringLiteral("connect"), QStringLiteral("data")};
@@ -547,25 +494,16 @@ void TlsSocketTest::streamedArrivals()
     QVERIFY(second.use(m_leaf));
     second.greeting = "second station";
     QVERIFY(second.listen(QHostAddress::LocalHost));
-    struct Switcher final : EventNames
-    {
-        void Sck_DataArrival(qint32 bytes) override
-        {
-            EventNames::Sck_DataArrival(bytes);
-            if (switched) {
-                received += sck->GetData();
-                return;
-            }
-            switched = true;
-            sck->ConnectEncrypted(QStringLiteral("127.0.0.1"), port, {});
-        }
-        quint16 port = 0;
-        bool switched = false;
-        QByteArray received;
-    } switcher;
-    switcher.sck = sck.get();
-    switcher.port = second.port();
-    sck->setListener(&switcher);
+    Recorder switcher(sck.get());
+    switcher.takeData = false;
+    bool switched = false;
+    switcher.onData = [&] {
+        if (switched)
+            switcher.received += sck->GetData();
+        else
+            sck->ConnectEncrypted(QStringLiteral("127.0.0.1"), second.port(), {});
+        switched = true;
+    };
     sck->ConnectEncrypted(QStringLiteral("127.0.0.1"), server.port(), {});
     QTRY_COMPARE(switcher.received, second.greeting);
     QTest::qWait(200);
@@ -587,7 +525,7 @@ void TlsSocketTest::ipv6Loopback()
 {
     QFETCH(bool, encrypted);
     const QString host = QStringLiteral("::1");
-    auto sck = createComponent();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
 
@@ -626,7 +564,7 @@ void TlsSocketTest::icecastOverTls()
     const QByteArray sha256 = QSslCertificate(&pem, QSsl::Pem).digest(QCryptographicHash::Sha256);
     QVERIFY(!sha256.isEmpty());
 
-    auto sck = createComponent();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
     const QString host = QStringLiteral("127.0.0.1");
@@ -645,9 +583,8 @@ void TlsSocketTest::icecastOverTls()
     const qsizetype audioStart = recorder.received.indexOf("\r\n\r\n") + 4;
     QTRY_VERIFY_WITH_TIMEOUT(recorder.received.size() - audioStart >= 32 * 1024, 10000);
     // The bytes after the response are the tone the station streams in a loop.
-    QFile tone(station.audioFile());
-    QVERIFY(tone.open(QIODevice::ReadOnly));
-    const QByteArray loop = tone.readAll();
+    const QByteArray loop = readFile(station.audioFile());
+    QVERIFY(!loop.isEmpty());
     const QByteArray audio = recorder.received.mid(audioStart, 4096);
     QVERIFY2((loop + loop).contains(audio), "the bytes after the response are not the tone");
     QCOMPARE(recorder.events.first(), QStringLiteral("connect"));

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "TestFiles.h"
 #include "platform/SettingsLocation.h"
 #include "settings/Settings.h"
 
@@ -16,7 +17,6 @@ class SettingsTest : public QObject
 private:
     QTemporaryDir m_config;
     QString configFile() const { return m_config.filePath(QStringLiteral("TAVRIX/TAVRIX.conf")); }
-    void writeConfig(const QByteArray &content);
 
 private slots:
     void initTestCase();
@@ -28,14 +28,6 @@ private slots:
     void foreignOrBrokenContentReadsEmpty();
     void unusableStoreLocationNeverStops();
 };
-
-void SettingsTest::writeConfig(const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(configFile()).absolutePath());
-    QFile file(configFile());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
 
 void SettingsTest::initTestCase()
 {
@@ -127,7 +119,7 @@ void SettingsTest::foreignOrBrokenContentReadsEmpty()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, expected);
-    writeConfig(content);
+    writeFile(configFile(), content);
 
     Settings settings(configFile());
     QCOMPARE(settings.bufferPath(), expected);

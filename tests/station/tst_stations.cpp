@@ -112,13 +112,6 @@ struct Session : RecordedSession
     Session() { session.setReconnectScale(0.01); }
 };
 
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 } // namespace
 
 class StationsTest : public QObject
@@ -423,7 +416,9 @@ void StationsTest::silentStation()
 }
 
 // A station that drops after audio and comes back: the session reconnects by
-// itself, the files go on numbering, and the waits grow while it is away.
+// itself, without a stop or a message; the file written so far is finished
+// for the game, the files go on numbering, and the waits grow while it is
+// away.
 void StationsTest::reconnectsAfterLoss()
 {
     RoutedServer server;
@@ -478,7 +473,13 @@ void StationsTest::cancelDuringTheWait()
     server.dropClients();
     QTRY_COMPARE(test.reconnects.size(), 1);
     QVERIFY(test.session.isReconnecting());
+    // The next connection's audio goes into the next file, open and waiting.
+    const BufferFileWriter &file = test.session.bufferFile();
+    QVERIFY(file.isOpen());
+    QCOMPARE(file.fileName(), test.folder() + BufferFolder::fileNameFor(file.counter()));
+    QVERIFY(file.fileName() != test.folder() + QStringLiteral("000_strm.mp3"));
     test.session.cancel();
+    QVERIFY(!test.session.bufferFile().isOpen());
     QTest::qWait(800);
     QCOMPARE(server.requests.size(), 1);
     QCOMPARE(test.reconnects.size(), 1);

@@ -22,14 +22,7 @@ namespace {
 // Which signals the process catches, from /proc (bit n-1 for signal n).
 quint64 caughtSignals(qint64 pid)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("SigCgt:"))
-            return line.mid(7).trimmed().toULongLong(nullptr, 16);
-    }
-    return 0;
+    return processStatus(pid, "SigCgt").toULongLong(nullptr, 16);
 }
 
 } // namespace
@@ -57,7 +50,7 @@ void FaultsTest::settingsAreSavedWhenTheyChange()
     ScriptedStation station;
     station.chunks = {icyHeader("Saved FM", "Test", "http://example.org", "128"), audioBytes(1024)};
     s.start(QStringLiteral("http://") + station.address());
-    QTRY_VERIFY(s.get<QLabel>("lblStatus")->text().startsWith(QStringLiteral("Buffering")));
+    QTRY_VERIFY(s.status().startsWith(QStringLiteral("Buffering")));
     const Settings stored(s.services.location.configFile());
     // The presets take slots 0 to 3: the new station is the fifth, and plays.
     QCOMPARE(stored.recentUrl(4), QStringLiteral("http://") + station.address());

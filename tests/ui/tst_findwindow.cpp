@@ -5,24 +5,19 @@
 // reported once that station plays, and messages for hostile answers.
 
 #include "DirectoryServer.h"
+#include "MainWindowSession.h"
 #include "ScriptedStation.h"
-#include "TestServices.h"
-#include "WindowControls.h"
 #include "directory/StationDirectory.h"
-#include "settings/Settings.h"
 #include "ui/ClickableLabel.h"
 #include "ui/Links.h"
 #include "ui/frmFind.h"
-#include "ui/frmMain.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUrlQuery>
@@ -34,28 +29,11 @@ namespace {
 
 // A main window whose settings name the test's directory server, with its
 // folders chosen so that a stream can start.
-struct FindSession
+struct FindSession : MainWindowSession
 {
-    TestServices services;
-    QTemporaryDir root;
-    std::unique_ptr<frmMain> window;
-
     explicit FindSession(const QString &directoryServer)
-    {
-        Settings settings(services.location.configFile());
-        settings.setDirectoryServer(directoryServer);
-        settings.sync();
-        const QString gameFolder = root.path() + QStringLiteral("/gta3/mp3/");
-        writeFile(gameFolder + QStringLiteral("MP3Report.txt"), "old report");
-        QDir().mkpath(root.path() + QStringLiteral("/buffer"));
-        window = std::make_unique<frmMain>(services.services());
-        services.dialogs.folders.push_back(gameFolder);
-        QTest::mouseClick(control<QPushButton>(*window, "cmdGTAfolder"), Qt::LeftButton);
-        services.dialogs.folders.push_back(root.path() + QStringLiteral("/buffer/"));
-        QTest::mouseClick(control<QPushButton>(*window, "cmdTemporary"), Qt::LeftButton);
-        services.dialogs.messages.clear();
-        window->show();
-    }
+        : MainWindowSession(QStringLiteral(TAVRIX_COMPONENT_DIR), directoryServer)
+    {}
 
     frmFind *openFind()
     {

@@ -82,9 +82,8 @@ void IcecastConversionTest::convertedStationToGameFolder()
     const QRegularExpression buffering(QStringLiteral("^Buffering .*Tavrix_0[01]\\.mp3 \\[ \\d+ KB "
                                                       "\\] \\(%1 \u2192 MP3\\)$")
                                            .arg(codec));
-    QTRY_VERIFY2_WITH_TIMEOUT(
-        buffering.match(session.get<QLabel>("lblStatus")->text()).hasMatch(),
-        qPrintable(session.get<QLabel>("lblStatus")->text() + u'\n' + station.logs()), 20000);
+    QTRY_VERIFY2_WITH_TIMEOUT(buffering.match(session.status()).hasMatch(),
+                              qPrintable(session.status() + u'\n' + station.logs()), 20000);
     QCOMPARE(session.get<QLabel>("lblBitrate")->text(), QStringLiteral("Bitrate: 256 Kbps"));
 
     // The source sends its file and ends; the listener loses the stream.

@@ -37,28 +37,44 @@ class KeyboardTest : public QObject
     Q_OBJECT
 
 private slots:
-    void focusStaysOnStartThroughASession();
-    void enterInAddressStarts();
+    void startByKeyKeepsFocusOnStart_data();
+    void startByKeyKeepsFocusOnStart();
     void findLinkInTabOrder();
     void exitEndsAtOnce();
 };
 
-void KeyboardTest::focusStaysOnStartThroughASession()
+void KeyboardTest::startByKeyKeepsFocusOnStart_data()
 {
+    QTest::addColumn<bool>("fromAddress");
+    QTest::newRow("Space on Start Buffering") << false;
+    QTest::newRow("Enter in the address box") << true;
+}
+
+void KeyboardTest::startByKeyKeepsFocusOnStart()
+{
+    QFETCH(bool, fromAddress);
     MainWindowSession session;
     ScriptedStation station;
     frmMain &w = *session.window;
     activate(w);
     auto *start = control<QPushButton>(w, "cmdStart");
-    auto *exit = control<QPushButton>(w, "cmdExit");
+    auto *address = control<QLineEdit>(w, "txtURL");
     QSignalSpy unloaded(&w, &frmMain::unloaded);
-    control<QLineEdit>(w, "txtURL")->setText(QStringLiteral("http://") + station.address());
-    start->setFocus(Qt::TabFocusReason);
-
-    press(&w, Qt::Key_Space);
+    if (fromAddress) {
+        address->clear();
+        address->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(address, QStringLiteral("http://") + station.address());
+        press(&w, Qt::Key_Return);
+    } else {
+        address->setText(QStringLiteral("http://") + station.address());
+        start->setFocus(Qt::TabFocusReason);
+        press(&w, Qt::Key_Space);
+    }
+    QCOMPARE(control<QLabel>(w, "lblStatus")->text(),
+             QStringLiteral("Connecting to ") + station.address() + QStringLiteral("..."));
     QCOMPARE(start->text(), QStringLiteral("Cancel"));
     QVERIFY(!start->isEnabled());
-    QVERIFY(QApplication::focusWidget() != exit);
+    QVERIFY(QApplication::focusWidget() != control<QPushButton>(w, "cmdExit"));
     QTRY_VERIFY(station.hasClient());
 
     // A Space while connecting neither quits nor cancels.
@@ -67,6 +83,7 @@ void KeyboardTest::focusStaysOnStartThroughASession()
     QCOMPARE(unloaded.count(), 0);
     QCOMPARE(start->text(), QStringLiteral("Cancel"));
 
+    // Once the station answers, "Cancel" has the focus, ready for Space.
     station.send(icyHeader("Keys FM", "Pop", "http://keys.example", "32"));
     QTRY_VERIFY(start->isEnabled());
     QCOMPARE(QApplication::focusWidget(), start);
@@ -78,29 +95,6 @@ void KeyboardTest::focusStaysOnStartThroughASession()
     QCOMPARE(start->text(), QStringLiteral("Start Buffering"));
     QCOMPARE(QApplication::focusWidget(), start);
     QCOMPARE(unloaded.count(), 0);
-}
-
-void KeyboardTest::enterInAddressStarts()
-{
-    MainWindowSession session;
-    ScriptedStation station;
-    frmMain &w = *session.window;
-    activate(w);
-    auto *address = control<QLineEdit>(w, "txtURL");
-    address->clear();
-    address->setFocus(Qt::TabFocusReason);
-    QTest::keyClicks(address, QStringLiteral("http://") + station.address());
-
-    press(&w, Qt::Key_Return);
-    QCOMPARE(control<QLabel>(w, "lblStatus")->text(),
-             QStringLiteral("Connecting to ") + station.address() + QStringLiteral("..."));
-    QTRY_VERIFY(station.hasClient());
-
-    // Once the station answers, "Cancel" has the focus, ready for Space.
-    station.send(icyHeader("Enter FM", "Pop", "http://enter.example", "32"));
-    auto *start = control<QPushButton>(w, "cmdStart");
-    QTRY_VERIFY(start->isEnabled());
-    QCOMPARE(QApplication::focusWidget(), start);
 }
 
 void KeyboardTest::findLinkInTabOrder()

@@ -136,9 +136,7 @@ void LiveHlsTest::growingPlaylistToGameFolder()
                                session.gameFolder + QStringLiteral("Tavrix_01.mp3")});
     session.start(server.url(QStringLiteral("live.m3u8")));
     session.handOffTimer()->start(250);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        session.get<QLabel>("lblStatus")->text().endsWith(QStringLiteral(" (AAC \u2192 MP3)")),
-        20000);
+    QTRY_VERIFY_WITH_TIMEOUT(session.status().endsWith(QStringLiteral(" (AAC \u2192 MP3)")), 20000);
 
     // The playlist ends once every segment is out; the session then loses
     // the station, and every finished file goes to the game.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's own behaviour: its layout, the locking and unlocking of
-// the inputs around a stream, the buffer modes, the bitrate warning, the
+// the inputs around a stream, the buffer modes and their file sizes, the bitrate warning, the
 // "Find..." link, the recent list's follower and the unload.
 
 #include "MainWindowSession.h"
@@ -238,17 +238,23 @@ void MainWindowTest::tabFocusReachesEveryControl()
 void MainWindowTest::lockedWhileStreaming_data()
 {
     QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("item"); // of the custom sizes; -1: none chosen
+    QTest::addColumn<int>("fileSizeKB");
     QTest::addColumn<bool>("audio");
 
-    QTest::newRow("56K, no audio yet") << "opt56K" << false;
-    QTest::newRow("DSL, audio arrived") << "optDSL" << true;
-    QTest::newRow("custom, audio arrived") << "optCustom" << true;
-    QTest::newRow("custom, no audio yet") << "optCustom" << false;
+    QTest::newRow("56K, no audio yet") << "opt56K" << -1 << 256 << false;
+    QTest::newRow("56K, audio arrived") << "opt56K" << -1 << 256 << true;
+    QTest::newRow("DSL, audio arrived") << "optDSL" << -1 << 1024 << true;
+    QTest::newRow("custom 128 KB, audio arrived") << "optCustom" << 0 << 128 << true;
+    QTest::newRow("custom 512 KB, audio arrived") << "optCustom" << 1 << 512 << true;
+    QTest::newRow("custom, no audio yet") << "optCustom" << 0 << 128 << false;
 }
 
 void MainWindowTest::lockedWhileStreaming()
 {
     QFETCH(QString, mode);
+    QFETCH(int, item);
+    QFETCH(int, fileSizeKB);
     QFETCH(bool, audio);
 
     MainWindowSession session;
@@ -258,6 +264,8 @@ void MainWindowTest::lockedWhileStreaming()
     QVERIFY(option->isChecked());
     const bool listUsable = mode == QLatin1String("optCustom");
     QCOMPARE(session.get<QComboBox>("cmbBuffer")->isEnabled(), listUsable);
+    if (item >= 0)
+        session.get<QComboBox>("cmbBuffer")->setCurrentIndex(item);
 
     ScriptedStation station;
     station.chunks = {icyHeader("Lock FM", "", "", "128")};
@@ -284,8 +292,13 @@ void MainWindowTest::lockedWhileStreaming()
     QVERIFY(welcome->font().bold());
     auto *bitrate = session.get<ClickableLabel>("lblBitrate");
     QVERIFY(isWarningRed(bitrate));
-    if (audio)
-        QTRY_VERIFY(bar->isVisible() && bar->width() > 1);
+    if (audio) {
+        // The bar shows 64 KB as a share of the mode's file size (446 pixels
+        // full).
+        QTRY_COMPARE(bar->width(), qRound(64.0 / fileSizeKB * 446.0));
+        QVERIFY(bar->isVisible());
+        QTRY_VERIFY(session.status().endsWith(QStringLiteral(" [ 64 KB ]")));
+    }
     // The first buffer file is made with the first audio.
     QCOMPARE(session.openBufferFiles().isEmpty(), !audio);
 
@@ -297,8 +310,7 @@ void MainWindowTest::lockedWhileStreaming()
     QCOMPARE(session.get<QComboBox>("cmbBuffer")->isEnabled(), listUsable);
     QVERIFY(option->isChecked());
     QCOMPARE(start->text(), QStringLiteral("Start Buffering"));
-    QCOMPARE(session.get<QLabel>("lblStatus")->text(),
-             QStringLiteral("Buffering of files interrupted by user."));
+    QCOMPARE(session.status(), QStringLiteral("Buffering of files interrupted by user."));
     QCOMPARE(bar->width(), 1);
     QCOMPARE(bar->isVisibleTo(session.window.get()), audio);
     QCOMPARE(welcome->text(), WelcomeText);

@@ -181,9 +181,8 @@ void TitlesTest::convertedStationSaysSo()
     station.chunks = {header("audio/aac", {}), aac};
     MainWindowSession session;
     session.start(station.address());
-    QTRY_VERIFY_WITH_TIMEOUT(
-        session.get<QLabel>("lblStatus")->text().endsWith(QStringLiteral(" KB ] (AAC \u2192 MP3)")),
-        20000);
+    QTRY_VERIFY_WITH_TIMEOUT(session.status().endsWith(QStringLiteral(" KB ] (AAC \u2192 MP3)")),
+                             20000);
     QCOMPARE(session.get<QLabel>("lblBitrate")->text(), QStringLiteral("Bitrate: 128 Kbps"));
 }
 

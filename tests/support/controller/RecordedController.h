@@ -2,9 +2,9 @@
 #pragma once
 
 #include "controller/BufferingController.h"
+#include "controller/PlatformServices.h"
 #include "settings/Settings.h"
 #include "station/StreamSession.h"
-#include "ui/PlatformServices.h"
 
 #include <QStringList>
 #include <QTimer>
@@ -23,7 +23,7 @@ struct RecordedController
 
     explicit RecordedController(const PlatformServices &platform)
         : settings(platform.settingsFile)
-        , controller(platform.forBuffering(nullptr), settings)
+        , controller(platform, nullptr, settings)
     {
         using C = BufferingController;
         QObject::connect(&controller, &C::statusChanged,

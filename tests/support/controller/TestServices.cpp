@@ -57,6 +57,8 @@ MessageAnswer ScriptedDialogs::showMessage(QWidget *, MessageIcon icon, MessageB
                                            const QString &title, const QString &text)
 {
     messages.append({icon, buttons, title, text});
+    if (whileShown)
+        whileShown(messages.last());
     if (answers.empty())
         return buttons == MessageButtons::Ok || buttons == MessageButtons::OkCancel
                    ? MessageAnswer::Ok

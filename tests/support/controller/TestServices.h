@@ -2,9 +2,9 @@
 #pragma once
 
 #include "TestFiles.h"
+#include "controller/PlatformServices.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
-#include "ui/PlatformServices.h"
 
 #include <QList>
 #include <QSet>
@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 
 // Points the settings, cache and data locations at a fresh temporary folder,
 // so a test never touches the real home folder (nor its trash).
@@ -66,6 +67,9 @@ public:
     std::deque<MessageAnswer> answers;
     std::deque<QString> folders;
     std::deque<int> choiceAnswers;
+    // Runs while a message box is open, as the timers and sockets Qt's
+    // nested event loop serves would.
+    std::function<void(const Message &)> whileShown;
 
     QList<Message> messages;
     QStringList pickerTitles;

@@ -1,38 +1,56 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AudioSamples.h"
 
+#include "TestFiles.h"
+#include "ToolRun.h"
+#include "bufferfiles/BufferFolder.h"
+
 #include <QFile>
-#include <QProcess>
+#include <QFileInfo>
 #include <QtDebug>
 
 namespace AudioSamples {
+
+QStringList bufferFiles(const QString &folder)
+{
+    QStringList names;
+    for (quint32 i = 0;; ++i) {
+        const QString name = folder + u'/' + BufferFolder::fileNameFor(i);
+        if (!QFile::exists(name))
+            return names;
+        names << name;
+    }
+}
+
+QString framesOfFiles(const QStringList &files, qint64 fileSize, QByteArrayList &frames)
+{
+    for (qsizetype f = 0; f < files.size(); ++f) {
+        const QByteArray bytes = readFile(files[f]);
+        qsizetype pos = 0;
+        qsizetype lastFrame = 0;
+        while (pos < bytes.size()) {
+            const int length = AudioSamples::stereoFrameLength(QByteArrayView(bytes).sliced(pos));
+            if (length == 0 || pos + length > bytes.size())
+                return QStringLiteral("%1: no whole frame at %2").arg(files[f]).arg(pos);
+            frames << bytes.mid(pos, length);
+            lastFrame = length;
+            pos += length;
+        }
+        // A finished file holds more than the size, by less than a frame;
+        // the last one written may have been finished early (end of stream).
+        const bool finished =
+            f + 2 < files.size() || (f + 1 < files.size() && QFileInfo(files[f + 1]).size() > 0);
+        if (finished && !bytes.isEmpty() &&
+            (bytes.size() <= fileSize || bytes.size() - lastFrame > fileSize))
+            return QStringLiteral("%1 has %2 bytes").arg(files[f]).arg(bytes.size());
+    }
+    return {};
+}
 
 namespace {
 
 // Shorter audio has too few zero crossings to tell its tone within 2 %.
 constexpr double MinToneSeconds = 1.0;
-
-struct Run
-{
-    bool ok = false;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run run(const QString &program, const QStringList &args)
-{
-    QProcess process;
-    process.start(program, args);
-    Run result;
-    if (!process.waitForFinished(60000)) {
-        result.err = program.toUtf8() + " did not run: " + process.errorString().toUtf8();
-        return result;
-    }
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    result.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    return result;
-}
 
 } // namespace
 
@@ -52,7 +70,7 @@ QByteArray tone(const QString &folder, const QString &fileName, const QStringLis
                 .arg(rate)
                 .arg(seconds)
          << QStringLiteral("-ac") << QString::number(channels) << codecArgs << path;
-    const Run result = run(QStringLiteral("ffmpeg"), args);
+    const ToolRun result = runTool(QStringLiteral("ffmpeg"), args);
     QFile file(path);
     if (!result.ok || !file.open(QIODevice::ReadOnly)) {
         qWarning() << "ffmpeg" << args << "failed:" << result.err;
@@ -124,11 +142,11 @@ Mp3Report checkMp3(const QByteArrayList &frames, const QString &folder)
 Mp3Report checkMp3File(const QString &path)
 {
     Mp3Report report;
-    const Run probe =
-        run(QStringLiteral("ffprobe"),
-            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-             QStringLiteral("stream=codec_name,sample_rate,channels"), QStringLiteral("-of"),
-             QStringLiteral("default=nw=1"), path});
+    const ToolRun probe =
+        runTool(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                 QStringLiteral("stream=codec_name,sample_rate,channels"), QStringLiteral("-of"),
+                 QStringLiteral("default=nw=1"), path});
     const QByteArray expected = "codec_name=mp3\nsample_rate=44100\nchannels=2\n";
     if (!probe.ok || probe.out != expected || !probe.err.isEmpty()) {
         report.problem = QStringLiteral("ffprobe says: %1 %2")
@@ -136,8 +154,8 @@ Mp3Report checkMp3File(const QString &path)
         return report;
     }
 
-    const Run decode =
-        run(QStringLiteral("mpg123"), {QStringLiteral("-q"), QStringLiteral("-s"), path});
+    const ToolRun decode =
+        runTool(QStringLiteral("mpg123"), {QStringLiteral("-q"), QStringLiteral("-s"), path});
     if (!decode.ok || !decode.err.isEmpty()) {
         report.problem = QStringLiteral("mpg123 says: %1").arg(QString::fromUtf8(decode.err));
         return report;
@@ -198,15 +216,16 @@ QString stationFileProblem(const QByteArray &file, const QString &path)
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(file) != file.size())
         return QStringLiteral("cannot write %1").arg(path);
     out.close();
-    const Run probe = run(QStringLiteral("ffprobe"),
-                          {QStringLiteral("-v"), QStringLiteral("warning"),
-                           QStringLiteral("-show_entries"), QStringLiteral("format=format_name"),
-                           QStringLiteral("-of"), QStringLiteral("default=nw=1"), path});
+    const ToolRun probe =
+        runTool(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("warning"), QStringLiteral("-show_entries"),
+                 QStringLiteral("format=format_name"), QStringLiteral("-of"),
+                 QStringLiteral("default=nw=1"), path});
     if (!probe.ok || probe.out != "format_name=mp3\n" || probe.err.contains("low score"))
         return QStringLiteral("ffprobe says: %1 %2")
             .arg(QString::fromUtf8(probe.out), QString::fromUtf8(probe.err));
     // Without -q, so that its notes on lost sync are heard.
-    const Run decode = run(QStringLiteral("mpg123"), {QStringLiteral("-t"), path});
+    const ToolRun decode = runTool(QStringLiteral("mpg123"), {QStringLiteral("-t"), path});
     if (!decode.ok || decode.err.contains("resync") || decode.err.contains("Illegal"))
         return QStringLiteral("mpg123 says: %1").arg(QString::fromUtf8(decode.err));
     return {};

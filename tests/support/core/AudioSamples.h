@@ -10,6 +10,14 @@
 // of converted MP3.
 namespace AudioSamples {
 
+// The buffer files of `folder` in the order they were written.
+QStringList bufferFiles(const QString &folder);
+
+// Splits every buffer file into MP3 frames; fails when a file does not end
+// on a frame boundary or a finished file is not `fileSize` plus less than a
+// frame (the last one written may have been finished early).
+QString framesOfFiles(const QStringList &files, qint64 fileSize, QByteArrayList &frames);
+
 // A sine tone of `frequency` Hz, `seconds` long, at `rate` Hz with `channels` channels, encoded
 // with the ffmpeg output options `codecArgs` (codec, bit rate, container)
 // into `folder`/`fileName`. Returns the file's bytes; empty when ffmpeg

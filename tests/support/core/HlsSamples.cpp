@@ -13,6 +13,8 @@
 
 namespace {
 
+using HlsSamples::syncsafe;
+
 struct InputClose
 {
     void operator()(AVFormatContext *p) const { avformat_close_input(&p); }
@@ -28,14 +30,6 @@ struct OutputFree
 };
 using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
 using OutputPtr = std::unique_ptr<AVFormatContext, OutputFree>;
-
-QByteArray syncsafe(qsizetype n)
-{
-    QByteArray out;
-    for (const int shift : {21, 14, 7, 0})
-        out += char((n >> shift) & 0x7F);
-    return out;
-}
 
 QByteArray frame(int version, const QByteArray &id, const QByteArray &data)
 {
@@ -197,6 +191,14 @@ QString writePlaylist(const QString &folder, const Audio &audio, double segmentS
 } // namespace
 
 namespace HlsSamples {
+
+QByteArray syncsafe(qsizetype n)
+{
+    QByteArray out;
+    for (const int shift : {21, 14, 7, 0})
+        out += char((n >> shift) & 0x7F);
+    return out;
+}
 
 QByteArray songTag(const QString &artist, const QString &title, double seconds, int version)
 {

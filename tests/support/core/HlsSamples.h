@@ -9,6 +9,9 @@
 // send them, written with FFmpeg's muxers from an AAC (ADTS) file.
 namespace HlsSamples {
 
+// An ID3v2 size in its "syncsafe" form: four bytes of seven bits each.
+QByteArray syncsafe(qsizetype n);
+
 // An ID3 tag sent at `seconds` into the stream.
 struct TimedTag
 {

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "IcecastStation.h"
 
+#include "ScriptedStation.h"
+#include "ToolRun.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,7 +11,6 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
 #include <algorithm>
@@ -57,38 +59,13 @@ QString tail(const QString &fileName)
     return QString::fromLocal8Bit(bytes.right(4000)).trimmed();
 }
 
-// Runs a tool to its end; false with its output in *error when it fails.
-bool runTool(const QString &program, const QStringList &arguments, QString *error)
+// Runs a tool to its end; false with why in *error when it fails.
+bool toolSucceeded(const QString &program, const QStringList &arguments, QString *error)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForStarted()) {
-        *error = QStringLiteral("%1 did not start: %2").arg(program, process.errorString());
-        return false;
-    }
-    if (!process.waitForFinished(ToolTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        *error = QStringLiteral("%1 did not finish in time").arg(program);
-        return false;
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        *error = QStringLiteral("%1 %2 failed: %3")
-                     .arg(program, arguments.join(QLatin1Char(' ')),
-                          QString::fromLocal8Bit(process.readAll()).trimmed());
-        return false;
-    }
-    return true;
-}
-
-// A port on 127.0.0.1 that was free a moment ago.
-quint16 freePort()
-{
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return server.serverPort();
+    const ToolRun run = runTool(program, arguments, ToolTimeoutMs);
+    if (!run.ok)
+        *error = run.failure;
+    return run.ok;
 }
 
 // The status line and headers that "/" answers with, or nothing.
@@ -348,17 +325,18 @@ bool IcecastStation::prepare(QString *error)
 
     const QString wave = path(QStringLiteral("tone.wav"));
     const bool generated =
-        runTool(QStringLiteral("sox"),
-                {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                 QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
-                 QStringLiteral("16"), wave, QStringLiteral("synth"),
-                 QString::number(m_audioSeconds), QStringLiteral("sine"), QStringLiteral("440")},
-                error) &&
-        runTool(QStringLiteral("lame"),
-                {QStringLiteral("--quiet"), QStringLiteral("-t"), QStringLiteral("--cbr"),
-                 QStringLiteral("-b"), QString::number(m_bitrateKbps), QStringLiteral("--resample"),
-                 QStringLiteral("44.1"), wave, audioFile()},
-                error);
+        toolSucceeded(QStringLiteral("sox"),
+                      {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
+                       QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
+                       QStringLiteral("16"), wave, QStringLiteral("synth"),
+                       QString::number(m_audioSeconds), QStringLiteral("sine"),
+                       QStringLiteral("440")},
+                      error) &&
+        toolSucceeded(QStringLiteral("lame"),
+                      {QStringLiteral("--quiet"), QStringLiteral("-t"), QStringLiteral("--cbr"),
+                       QStringLiteral("-b"), QString::number(m_bitrateKbps),
+                       QStringLiteral("--resample"), QStringLiteral("44.1"), wave, audioFile()},
+                      error);
     QFile::remove(wave);
     return generated && (!m_tls || writeTlsCertificate(error));
 }
@@ -368,13 +346,14 @@ bool IcecastStation::writeTlsCertificate(QString *error) const
     // Icecast reads the certificate and its key from one file.
     const QString key = path(QStringLiteral("tls.key"));
     const QString certificate = path(QStringLiteral("tls.crt"));
-    if (!runTool(QStringLiteral("openssl"),
-                 {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                  QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
-                  QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                  QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
-                  QStringLiteral("-keyout"), key, QStringLiteral("-out"), certificate},
-                 error))
+    if (!toolSucceeded(QStringLiteral("openssl"),
+                       {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                        QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
+                        QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                        QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                        QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"),
+                        key, QStringLiteral("-out"), certificate},
+                       error))
         return false;
     QFile keyFile(key);
     QFile certificateFile(certificate);
@@ -519,10 +498,10 @@ bool IcecastStation::writeSourceConfig() const
 
 bool IcecastStation::startServer(QString *error, bool *portTaken)
 {
-    m_port = freePort();
+    m_port = closedPort();
     m_tlsPort = 0;
     for (int attempt = 0; m_tls && m_port != 0 && attempt < PortAttempts; ++attempt) {
-        if (const quint16 port = freePort(); port != m_port) {
+        if (const quint16 port = closedPort(); port != m_port) {
             m_tlsPort = port;
             break;
         }

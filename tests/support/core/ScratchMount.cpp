@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScratchMount.h"
 
+#include "ToolRun.h"
+
 #include <QDir>
 #include <QProcess>
 #include <unistd.h>
@@ -41,13 +43,8 @@ bool ScratchMount::makeWritable()
 
 bool ScratchMount::run(const QStringList &arguments)
 {
-    QProcess mount;
-    mount.setProcessChannelMode(QProcess::MergedChannels);
-    mount.start(QStringLiteral("mount"), arguments);
-    if (!mount.waitForFinished(10000) || mount.exitStatus() != QProcess::NormalExit ||
-        mount.exitCode() != 0) {
-        m_error = QString::fromLocal8Bit(mount.readAll()).trimmed() + mount.errorString();
-        return false;
-    }
-    return true;
+    const ToolRun mount = runTool(QStringLiteral("mount"), arguments, 10000);
+    if (!mount.ok)
+        m_error = mount.failure;
+    return mount.ok;
 }

@@ -100,3 +100,19 @@ QByteArray audioBytes(qsizetype size, char seed)
     }
     return bytes;
 }
+
+QByteArray binaryPattern(qsizetype size, int seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + seed + i / 251) & 0xff);
+    return bytes;
+}
+
+quint16 closedPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}

@@ -48,3 +48,11 @@ QByteArray icyHeader(const QByteArray &name, const QByteArray &genre, const QByt
 // `size` bytes of a recognisable pattern standing in for audio, in the frames
 // of an MP3 stream.
 QByteArray audioBytes(qsizetype size, char seed = 0);
+// `size` bytes of a pattern that takes every byte value and differs from
+// itself at another offset, for checking that binary data arrives whole and
+// in order.
+QByteArray binaryPattern(qsizetype size, int seed = 0);
+
+// A port on 127.0.0.1 on which nothing listens any more; 0 when none could
+// be had.
+quint16 closedPort();

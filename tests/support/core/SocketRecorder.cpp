@@ -1,10 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SocketRecorder.h"
 
+#include "net/SocketModule.h"
+
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
+
+std::unique_ptr<SocketComponent> loadSocketComponent()
+{
+    QString error;
+    auto component = SocketModule::create(QStringLiteral(TAVRIX_COMPONENT_DIR), &error);
+    if (!component)
+        qWarning("socket module: %s", qPrintable(error));
+    return component;
+}
 
 SocketRecorder::SocketRecorder(SocketComponent *component)
     : sck(component)
@@ -26,6 +37,8 @@ void SocketRecorder::Sck_DataArrival(qint32 bytesTotal)
     if (takeData)
         received += sck->GetData();
     runNestedLoop();
+    if (onData)
+        onData();
     if (destroyOnData)
         owner.reset();
 }
@@ -51,6 +64,8 @@ void SocketRecorder::Sck_CertificateRejected(const QString &host, quint16 port,
 {
     Handler handler(this, QStringLiteral("certificate"));
     rejections << Rejection{host, port, reasons, sha256};
+    if (onCertificate)
+        onCertificate();
 }
 
 void SocketRecorder::showSocketError(qint16 number, const QString &description)

@@ -11,6 +11,10 @@
 #include <functional>
 #include <memory>
 
+// The socket component from the built module, loaded as the program loads
+// it; null, with the reason in the test log, when it cannot be.
+std::unique_ptr<SocketComponent> loadSocketComponent();
+
 // Records a socket component's events in the order they arrive ("connect",
 // "data", "close", "error", "certificate") and reacts to them the way the
 // test asks for.
@@ -52,6 +56,9 @@ public:
     bool closeOnEnd = false;
     bool cancelDisplay = false;
     bool destroyOnData = false;
+    // Run after a data arrival or a rejected certificate has been recorded.
+    std::function<void()> onData;
+    std::function<void()> onCertificate;
     // A handler for connect or data runs a nested event loop this long, once,
     // as a modal message box would: other socket activity happens while the
     // handler is still running. afterNestedLoop runs when it has ended.

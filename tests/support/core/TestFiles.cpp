@@ -22,6 +22,16 @@ QByteArray readFile(const QString &path)
     return file.readAll();
 }
 
+QByteArray processStatus(qint64 pid, const QByteArray &field)
+{
+    for (const QByteArray &line :
+         readFile(QStringLiteral("/proc/%1/status").arg(pid)).split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed();
+    }
+    return {};
+}
+
 namespace {
 
 bool inUseError(QString *error)

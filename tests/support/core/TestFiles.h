@@ -11,6 +11,9 @@
 void writeFile(const QString &path, const QByteArray &bytes = {});
 // The file's bytes; empty when it cannot be read.
 QByteArray readFile(const QString &path);
+// A field of /proc/<pid>/status on Linux ("SigCgt", "RssAnon"): its value,
+// empty when there is none.
+QByteArray processStatus(qint64 pid, const QByteArray &field);
 
 // The real file system, except that the paths in `inUse` cannot be deleted,
 // replaced or moved, as when the game holds them open.

@@ -1,18 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainWindowSession.h"
 
+#include "settings/Settings.h"
 #include "station/StreamSession.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
-MainWindowSession::MainWindowSession(const QString &componentFolder)
+MainWindowSession::MainWindowSession(const QString &componentFolder, const QString &directoryServer)
 {
+    if (!directoryServer.isEmpty()) {
+        Settings settings(services.location.configFile());
+        settings.setDirectoryServer(directoryServer);
+        settings.sync();
+    }
     window = std::make_unique<frmMain>(services.services(componentFolder));
     services.dialogs.folders.push_back(gameFolder);
     get<QPushButton>("cmdGTAfolder")->click();
@@ -25,6 +32,11 @@ MainWindowSession::MainWindowSession(const QString &componentFolder)
 QTimer *MainWindowSession::handOffTimer() const
 {
     return get<QTimer>("tmrMain");
+}
+
+QString MainWindowSession::status() const
+{
+    return get<QLabel>("lblStatus")->text();
 }
 
 void MainWindowSession::start(const QString &address)

@@ -17,8 +17,10 @@ struct MainWindowSession : SessionFolders
 {
     std::unique_ptr<frmMain> window;
 
+    // With `directoryServer`, the settings name it for the station search.
     explicit MainWindowSession(
-        const QString &componentFolder = QStringLiteral(TAVRIX_COMPONENT_DIR));
+        const QString &componentFolder = QStringLiteral(TAVRIX_COMPONENT_DIR),
+        const QString &directoryServer = {});
 
     // The window's control by its object name.
     template <typename Control> Control *get(const char *name) const
@@ -26,6 +28,8 @@ struct MainWindowSession : SessionFolders
         return control<Control>(*window, name);
     }
     QTimer *handOffTimer() const;
+    // The status line's text.
+    QString status() const;
 
     // Types the address and clicks "Start Buffering"; the hand-off timer is
     // stopped again at once.

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "controller/BufferingServices.h"
-
 #include <QProcessEnvironment>
 #include <QString>
 #include <functional>
@@ -13,8 +11,9 @@ class Shell;
 class FileOperations;
 class SocketComponent;
 
-// What the windows need of the platform, handed to them by the program's
-// entry (production) or by a test (scripted dialogs, recording shell, ...).
+// What the windows and the buffering controller need of the platform, handed
+// to them by the program's entry (production) or by a test (scripted dialogs,
+// recording shell, ...).
 struct PlatformServices
 {
     Dialogs *dialogs = nullptr;
@@ -32,10 +31,4 @@ struct PlatformServices
     // (PATH, WINEPREFIX, XDG_DATA_HOME) of this user in production.
     QString homeFolder;
     QProcessEnvironment environment;
-
-    // What a buffering run shown by `window` needs of these.
-    BufferingServices forBuffering(QWidget *window) const
-    {
-        return {dialogs, window, shell, files, createSocket, homeFolder, environment};
-    }
 };
