@@ -182,6 +182,7 @@ struct ThroughputRun
     double files = 0;
     double handedOff = 0;
     double tavrixCpuExact = 0; // the installed program's threads' run time
+    double tavrixUser = 0;     // of its CPU time, in user mode
     double checkedBytes = 0;   // of the installed program's files, compared with the stream
 };
 
@@ -448,6 +449,7 @@ void Benchmark::measureInstalled()
             run.tavrixSeconds = result.seconds;
             run.tavrixCpu = result.cpuSeconds;
             run.tavrixCpuExact = result.cpuExactSeconds;
+            run.tavrixUser = result.userSeconds;
             run.files = result.files;
             run.handedOff = result.handedOff;
             run.checkedBytes = double(result.checkedBytes);
@@ -462,9 +464,9 @@ void Benchmark::measureInstalled()
         }
         const double bytes = double(m_config.streamBytes);
         progress(format("end-to-end run %d/%d: curl %.0f MiB/s, Tavrix %.0f MiB/s; CPU curl "
-                        "%.3f s, Tavrix %.3f s (threads' run time %.3f s)",
+                        "%.3f s, Tavrix %.3f s (user %.3f s; threads' run time %.3f s)",
                         i + 1, m_config.runs, bytes / MiB / run.curlSeconds,
-                        bytes / MiB / run.tavrixSeconds, run.curlCpu, run.tavrixCpu,
+                        bytes / MiB / run.tavrixSeconds, run.curlCpu, run.tavrixCpu, run.tavrixUser,
                         run.tavrixCpuExact));
         m_installed.push_back(run);
     }
@@ -880,6 +882,8 @@ std::string Benchmark::installedTable() const
         column(runs, [&](const ThroughputRun &r) { return r.tavrixCpu * perGiB; });
     const auto tavrixExact =
         column(runs, [&](const ThroughputRun &r) { return r.tavrixCpuExact * perGiB; });
+    const auto tavrixUser =
+        column(runs, [&](const ThroughputRun &r) { return r.tavrixUser * perGiB; });
     const auto rateRatio =
         column(runs, [](const ThroughputRun &r) { return r.curlSeconds / r.tavrixSeconds; });
     const auto cpuRatio =
@@ -906,7 +910,8 @@ std::string Benchmark::installedTable() const
         << " (process start to exit: " << list(curlWallRate, "%.0f") << ")\n";
     out << "- Tavrix MiB/s: " << list(tavrixRate, "%.0f") << "\n";
     out << "- CPU s per GiB, curl: " << list(curlCpu, "%.3f")
-        << "; Tavrix: " << list(tavrixCpu, "%.3f")
+        << "; Tavrix: " << list(tavrixCpu, "%.3f") << ", of which user mode "
+        << list(tavrixUser, "%.3f")
         << " (from its threads' run times: " << list(tavrixExact, "%.3f") << ")\n";
     out << "- Tavrix buffer files: " << list(files, "%.0f")
         << "; handed into the game folder during the run: " << list(handedOff, "%.0f")

@@ -41,22 +41,31 @@ void writeFile(const std::string &path, const std::string &text)
         throw std::runtime_error("cannot write " + path);
 }
 
-// utime + stime of every thread the process has had, from /proc/PID/stat
+// utime and stime of every thread the process has had, from /proc/PID/stat
 // (fields 14 and 15, in clock ticks).
-double processCpuSeconds(pid_t pid)
+struct ProcessCpu
+{
+    double user = 0;
+    double system = 0;
+};
+
+ProcessCpu processCpu(pid_t pid)
 {
     std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
     const std::string stat((std::istreambuf_iterator<char>(file)),
                            std::istreambuf_iterator<char>());
     std::istringstream fields(stat.substr(stat.rfind(')') + 2));
     std::string field;
-    double ticks = 0;
+    ProcessCpu cpu;
+    const double hz = double(::sysconf(_SC_CLK_TCK));
     // The fields after the name begin with field 3 (state).
     for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i >= 14)
-            ticks += std::stod(field);
+        if (i == 14)
+            cpu.user = std::stod(field) / hz;
+        else if (i == 15)
+            cpu.system = std::stod(field) / hz;
     }
-    return ticks / double(::sysconf(_SC_CLK_TCK));
+    return cpu;
 }
 
 // The time the process's current threads have run, from their schedstat
@@ -303,7 +312,7 @@ InstalledRun runInstalledTavrix(const InstalledRunSetup &setup, const StreamPatt
 
     FolderWatch watch(buffer, game);
     InstalledRun run;
-    const double cpuBefore = processCpuSeconds(program.pid());
+    const ProcessCpu cpuBefore = processCpu(program.pid());
     const double exactBefore = threadsRunSeconds(program.pid());
     const std::int64_t start = monotonicNanos();
     click(window, StartButton);
@@ -315,7 +324,9 @@ InstalledRun runInstalledTavrix(const InstalledRunSetup &setup, const StreamPatt
            (watch.finishedBytes() > 0 || monotonicNanos() < firstFileDeadline) && program.running())
         watch.wait(100);
     const std::int64_t end = monotonicNanos();
-    run.cpuSeconds = processCpuSeconds(program.pid()) - cpuBefore;
+    const ProcessCpu cpuAfter = processCpu(program.pid());
+    run.userSeconds = cpuAfter.user - cpuBefore.user;
+    run.cpuSeconds = run.userSeconds + cpuAfter.system - cpuBefore.system;
     run.cpuExactSeconds = threadsRunSeconds(program.pid()) - exactBefore;
     // Held where it is, so that what it wrote can be checked as it stands
     // (it would reconnect and write on).

@@ -27,6 +27,7 @@ struct InstalledRun
 {
     double seconds = 0;             // from just before the click on Start to the last byte
     double cpuSeconds = 0;          // utime + stime of the process (all its threads) over that time
+    double userSeconds = 0;         // of which utime
     double cpuExactSeconds = 0;     // the same from the threads' run times (schedstat)
     int files = 0;                  // buffer files the stream filled
     int handedOff = 0;              // of which moved into the game folder meanwhile
