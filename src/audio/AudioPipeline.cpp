@@ -441,8 +441,6 @@ void AudioPipeline::writeRaw(std::span<const QByteArrayView> runs)
     written(before + total, counter);
 }
 
-// What the current file holds with this write; a file just finished is shown
-// full before the next one begins.
 qint64 AudioPipeline::bytesToFileEnd() const
 {
     // The frame that does not fit is known once its four header bytes are.
@@ -453,6 +451,8 @@ qint64 AudioPipeline::bytesToFileEnd() const
            HeaderBytes;
 }
 
+// What the current file holds with this write; a file just finished is shown
+// full before the next one begins.
 void AudioPipeline::written(qint64 filled, quint32 counterBefore)
 {
     const bool nextBegun = m_bufferFile.counter() != counterBefore;

@@ -142,7 +142,6 @@ private:
     QTcpSocket *m_socket = nullptr;
     QTimer *m_connectTimer = nullptr; // child of m_socket
     QTimer *m_arrivalWait = nullptr;  // child of m_socket: ends the wait for the arrival size
-    int m_arrivalSize = 1;            // the size asked for
     int m_threshold = 1;              // the socket's low-water mark now
     QString m_host;                   // as handed to the connect call
     quint16 m_port = 0;
@@ -325,11 +324,11 @@ void TcpSocketComponent::Close()
 void TcpSocketComponent::SetArrivalSize(qint32 bytes)
 {
     // TLS records are decrypted as they come; the size counts plain TCP.
-    m_arrivalSize = std::max(1, int(bytes));
     if (!m_socket || !m_established || qobject_cast<QSslSocket *>(m_socket))
         return;
-    applyArrivalSize(m_arrivalSize);
-    if (m_arrivalSize > 1)
+    const int size = std::max(1, int(bytes));
+    applyArrivalSize(size);
+    if (size > 1)
         m_arrivalWait->start();
     else
         m_arrivalWait->stop();
@@ -468,7 +467,6 @@ void TcpSocketComponent::detach()
     m_trustedSha256.clear();
     m_rejection.reset();
     m_established = false;
-    m_arrivalSize = 1;
     m_threshold = 1;
     ++m_connection;
     if (!m_socket)
