@@ -3,6 +3,7 @@
 
 #include "BenchStation.h"
 #include "ChildProcess.h"
+#include "InstalledTavrix.h"
 #include "StreamPattern.h"
 
 #include <QtGlobal>
@@ -43,6 +44,10 @@ constexpr double MaxRssGrowthKiB = 2048.0;
 constexpr double MinTitledRatio = 0.95;
 constexpr double MinTlsRatio = 0.9;
 constexpr double MaxConversionCpuPerHour = 108.0; // 3 % of one core
+
+// The stations of the throughput, titles, TLS, integrity and end-to-end rows
+// loop this many seconds of 320 kbit/s MP3, whole frames.
+constexpr int Mp3LoopSeconds = 30;
 
 // The titled station: a title block after every 16000 audio bytes.
 constexpr std::size_t TitleInterval = 16000;
@@ -176,6 +181,9 @@ struct ThroughputRun
     double anonGrowth = 0;
     double files = 0;
     double handedOff = 0;
+    double tavrixCpuExact = 0; // the installed program's threads' run time
+    double tavrixUser = 0;     // of its CPU time, in user mode
+    double checkedBytes = 0;   // of the installed program's files, compared with the stream
 };
 
 // One titled run beside one untitled run of the same size.
@@ -248,8 +256,11 @@ private:
     template <typename Run, typename Measure>
     void onEachDisplay(int runs, std::vector<Run> &offscreen, std::vector<Run> &onX,
                        Measure measure);
+    void makeMp3Loop();
     ThroughputRun throughputRun(int index, const StationOptions &station, std::uint16_t port,
                                 const std::vector<std::string> &tavrixArgs);
+    void measureInstalled();
+    std::string installedTable() const;
     std::string throughputTable(const std::vector<ThroughputRun> &runs, const std::string &title,
                                 const std::string &curlLabel, const std::string &tavrixLabel,
                                 double minRatio, bool cpuTarget) const;
@@ -270,11 +281,13 @@ private:
 
     const BenchConfig &m_config;
     std::string m_home;
-    StreamPattern m_pattern;
+    std::string m_mp3;       // the MP3 the stations loop
+    StreamPattern m_pattern; // its bytes, as the stream
     std::string m_started;
     std::string m_loadBefore;
     std::string m_loadAfter;
     std::string m_curlVersion;
+    std::vector<ThroughputRun> m_installed; // the installed program on Xvfb
     std::vector<ThroughputRun> m_throughput;
     std::vector<ThroughputRun> m_throughputOnX; // the same runs on a real X server
     std::vector<TitledRun> m_titled;
@@ -307,9 +320,15 @@ void Benchmark::run()
         throw std::runtime_error("curl is not installed");
     m_curlVersion = firstLine(version.output).substr(0, firstLine(version.output).find(" ("));
 
+    if (wants("endtoend") || wants("throughput") || wants("titles") || wants("tls") ||
+        wants("integrity"))
+        makeMp3Loop();
+    if (wants("endtoend"))
+        measureInstalled();
     if (wants("throughput")) {
         StationOptions flood;
         flood.audioBytes = m_config.streamBytes;
+        flood.audioFile = m_mp3;
         const StationProcess station(flood);
         onEachDisplay(m_config.runs, m_throughput, m_throughputOnX,
                       [&](int i) { return throughputRun(i, flood, station.port(), {}); });
@@ -317,6 +336,7 @@ void Benchmark::run()
     if (wants("titles")) {
         StationOptions plain;
         plain.audioBytes = m_config.streamBytes;
+        plain.audioFile = m_mp3;
         StationOptions titled = plain;
         titled.metaInt = TitleInterval;
         const StationProcess plainStation(plain);
@@ -353,6 +373,103 @@ void Benchmark::run()
     }
     m_loadAfter = loadAverage();
     fs::remove_all(retiredFolder(m_config.work));
+}
+
+// Thirty seconds of a 440 Hz tone over soft pink noise as 320 kbit/s MP3,
+// nothing but frames (no ID3 tag, no Xing frame), so that the stream the
+// stations loop is a run of whole frames for the frame reader to follow, as
+// a real MP3 station's is.
+void Benchmark::makeMp3Loop()
+{
+    if (!m_mp3.empty())
+        return;
+    const std::string folder = m_config.work + "/mp3";
+    fs::create_directories(folder);
+    const std::string mp3 = folder + "/loop.mp3";
+    const ChildRun made =
+        runChild({"ffmpeg",
+                  "-v",
+                  "error",
+                  "-y",
+                  "-f",
+                  "lavfi",
+                  "-i",
+                  format("sine=frequency=440:sample_rate=44100:duration=%d", Mp3LoopSeconds),
+                  "-f",
+                  "lavfi",
+                  "-i",
+                  format("anoisesrc=color=pink:amplitude=0.05:sample_rate=44100:duration=%d",
+                         Mp3LoopSeconds),
+                  "-filter_complex",
+                  "[0:a][1:a]amix=inputs=2,aformat=channel_layouts=stereo",
+                  "-c:a",
+                  "libmp3lame",
+                  "-b:a",
+                  "320k",
+                  "-write_xing",
+                  "0",
+                  "-id3v2_version",
+                  "0",
+                  "-write_id3v1",
+                  "0",
+                  "-f",
+                  "mp3",
+                  mp3});
+    if (made.exitCode != 0 || !fs::exists(mp3))
+        throw std::runtime_error("ffmpeg could not make the MP3 the stations send");
+    m_mp3 = mp3;
+    m_pattern = StreamPattern(mp3);
+}
+
+// The program as installed, on the X server, against curl; see
+// InstalledTavrix.h for how it is driven and watched.
+void Benchmark::measureInstalled()
+{
+    if (m_config.installed.empty() || m_config.display.empty())
+        throw std::runtime_error("the end-to-end row needs --installed PROGRAM and --display :N");
+    // xdotool works on the same display.
+    ::setenv("DISPLAY", m_config.display.c_str(), 1);
+    StationOptions flood;
+    flood.audioBytes = m_config.streamBytes;
+    flood.audioFile = m_mp3;
+    const StationProcess station(flood);
+    const std::string folder = m_config.work + "/installed";
+    for (int i = 0; i < m_config.runs; ++i) {
+        ThroughputRun run;
+        const auto installed = [&] {
+            clearFolder(folder);
+            InstalledRunSetup setup;
+            setup.program = m_config.installed;
+            setup.display = m_config.display;
+            setup.folder = folder;
+            setup.address = format("http://127.0.0.1:%u/", unsigned(station.port()));
+            setup.audioBytes = m_config.streamBytes;
+            const InstalledRun result = runInstalledTavrix(setup, m_pattern);
+            clearFolder(folder);
+            run.tavrixSeconds = result.seconds;
+            run.tavrixCpu = result.cpuSeconds;
+            run.tavrixCpuExact = result.cpuExactSeconds;
+            run.tavrixUser = result.userSeconds;
+            run.files = result.files;
+            run.handedOff = result.handedOff;
+            run.checkedBytes = double(result.checkedBytes);
+        };
+        // Alternate the order, as in the other rows.
+        if (i % 2 == 0) {
+            curlRun(flood, station.port(), run);
+            installed();
+        } else {
+            installed();
+            curlRun(flood, station.port(), run);
+        }
+        const double bytes = double(m_config.streamBytes);
+        progress(format("end-to-end run %d/%d: curl %.0f MiB/s, Tavrix %.0f MiB/s; CPU curl "
+                        "%.3f s, Tavrix %.3f s (user %.3f s; threads' run time %.3f s)",
+                        i + 1, m_config.runs, bytes / MiB / run.curlSeconds,
+                        bytes / MiB / run.tavrixSeconds, run.curlCpu, run.tavrixCpu, run.tavrixUser,
+                        run.tavrixCpuExact));
+        m_installed.push_back(run);
+    }
 }
 
 template <typename Run, typename Measure>
@@ -434,6 +551,10 @@ ChildRun Benchmark::tavrixStream(const std::vector<std::string> &args, double ti
     std::vector<std::string> argv = {
         m_config.self, "stream", "--home",    m_home,
         "--work",      folder,   "--timeout", format("%.0f", timeoutSeconds)};
+    if (!m_mp3.empty()) {
+        argv.push_back("--audio");
+        argv.push_back(m_mp3);
+    }
     argv.insert(argv.end(), args.begin(), args.end());
     const ChildRun child = runChild(argv);
     clearFolder(folder);
@@ -499,6 +620,7 @@ void Benchmark::measureTls()
     const StationCertificate certificate = makeStationCertificate(folder);
     StationOptions tls;
     tls.audioBytes = m_config.streamBytes;
+    tls.audioFile = m_mp3;
     tls.certificateFile = certificate.certificateFile;
     tls.keyFile = certificate.keyFile;
     const StationProcess station(tls);
@@ -616,6 +738,7 @@ IntegrityRun Benchmark::integrityRun()
 {
     StationOptions station;
     station.audioBytes = m_config.integrityBytes;
+    station.audioFile = m_mp3;
     station.bytesPerSecond = IntegrityBytesPerSecond;
     station.chunkBytes = std::size_t(256) << 10;
     const StationProcess process(station);
@@ -740,6 +863,60 @@ std::string Benchmark::throughputTable(const std::vector<ThroughputRun> &runs,
         << "; Tavrix: " << list(tavrixCpu, "%.3f") << "\n";
     out << "- Tavrix buffer files written: " << list(files, "%.0f")
         << "; handed off to the game folder during the run: " << list(handedOff, "%.0f") << "\n\n";
+    return out.str();
+}
+
+std::string Benchmark::installedTable() const
+{
+    const double bytes = double(m_config.streamBytes);
+    const double perGiB = GiB / bytes;
+    const std::vector<ThroughputRun> &runs = m_installed;
+    const auto curlRate =
+        column(runs, [&](const ThroughputRun &r) { return bytes / MiB / r.curlSeconds; });
+    const auto curlWallRate =
+        column(runs, [&](const ThroughputRun &r) { return bytes / MiB / r.curlWall; });
+    const auto tavrixRate =
+        column(runs, [&](const ThroughputRun &r) { return bytes / MiB / r.tavrixSeconds; });
+    const auto curlCpu = column(runs, [&](const ThroughputRun &r) { return r.curlCpu * perGiB; });
+    const auto tavrixCpu =
+        column(runs, [&](const ThroughputRun &r) { return r.tavrixCpu * perGiB; });
+    const auto tavrixExact =
+        column(runs, [&](const ThroughputRun &r) { return r.tavrixCpuExact * perGiB; });
+    const auto tavrixUser =
+        column(runs, [&](const ThroughputRun &r) { return r.tavrixUser * perGiB; });
+    const auto rateRatio =
+        column(runs, [](const ThroughputRun &r) { return r.curlSeconds / r.tavrixSeconds; });
+    const auto cpuRatio =
+        column(runs, [](const ThroughputRun &r) { return r.tavrixCpu / r.curlCpu; });
+    const auto files = column(runs, [](const ThroughputRun &r) { return r.files; });
+    const auto handedOff = column(runs, [](const ThroughputRun &r) { return r.handedOff; });
+    const auto checked = column(runs, [](const ThroughputRun &r) { return r.checkedBytes / MiB; });
+    std::ostringstream out;
+    out << format("### End to end: the installed program on Xvfb, %.0f MiB of MP3 over 127.0.0.1 "
+                  "into files on the same disk\n\n",
+                  bytes / MiB);
+    out << "| Client | MiB/s | CPU s per GiB |\n|---|---:|---:|\n";
+    out << format("| curl --http0.9 | %.0f | %.3f |\n", median(curlRate), median(curlCpu));
+    out << format("| Tavrix (installed `tavrix`, DSL mode, 1024 KB files, hand-off on) | %.0f | "
+                  "%.3f |\n",
+                  median(tavrixRate), median(tavrixCpu));
+    out << format("| **Tavrix / curl** | **%.2f** | **%.2f** |\n", median(rateRatio),
+                  median(cpuRatio));
+    out << format("| Target | at least %.1f | at most %.1f |\n", MinThroughputRatio, MaxCpuRatio);
+    out << format("| Result | %s | %s |\n\n", verdict(median(rateRatio) >= MinThroughputRatio),
+                  verdict(median(cpuRatio) <= MaxCpuRatio));
+    out << "Per run (in order; curl went first in the odd-numbered runs):\n\n";
+    out << "- curl MiB/s: " << list(curlRate, "%.0f")
+        << " (process start to exit: " << list(curlWallRate, "%.0f") << ")\n";
+    out << "- Tavrix MiB/s: " << list(tavrixRate, "%.0f") << "\n";
+    out << "- CPU s per GiB, curl: " << list(curlCpu, "%.3f")
+        << "; Tavrix: " << list(tavrixCpu, "%.3f") << ", of which user mode "
+        << list(tavrixUser, "%.3f")
+        << " (from its threads' run times: " << list(tavrixExact, "%.3f") << ")\n";
+    out << "- Tavrix buffer files: " << list(files, "%.0f")
+        << "; handed into the game folder during the run: " << list(handedOff, "%.0f")
+        << "; MiB still in a folder at the end and compared with the stream: "
+        << list(checked, "%.0f") << "\n\n";
     return out.str();
 }
 
@@ -874,7 +1051,13 @@ std::string Benchmark::report() const
                   m_config.runs, m_config.titlesRuns, m_config.latencyRuns, m_config.startupRuns,
                   m_config.conversionRuns);
 
+    if (!m_installed.empty())
+        out << installedTable();
     if (!m_throughput.empty()) {
+        out << "The rows below run Tavrix's windows inside a bench process (offscreen, or on "
+               "Xvfb where they say so) rather than the installed program: they leave out the "
+               "program's own start-up and settings, typing and clicking through the X server, "
+               "and the check from outside; the stream is the same.\n\n";
         const std::string curl = "curl --http0.9";
         const std::string tavrix = "Tavrix (DSL mode, 1024 KB files)";
         out << throughputTable(m_throughput, "Throughput (offscreen)", curl, tavrix,
@@ -928,9 +1111,33 @@ std::string Benchmark::report() const
     }
 
     out << "### How it is measured\n\n"
-           "- The station is a small program of the bench in its own process: it answers "
-           "\"ICY 200 OK\", icy- headers and a blank line, then sends the audio (a "
-           "repeating pseudo-random block) in writes of up to 1 MiB; the same station "
+        << format("- End to end: `bench/run` builds the program (RelWithDebInfo) and installs it "
+                  "with `cmake --install` into a staging prefix; `bin/tavrix` (a link to "
+                  "`libexec/tavrix/tavrix`, beside its socket component) runs on Xvfb with a "
+                  "fresh home folder whose settings name an empty buffer folder and a game folder "
+                  "holding MP3Report.txt. xdotool clicks into the address box, types "
+                  "http://127.0.0.1:PORT/, clicks DSL mode, clears \"Auto start GTA\" and clicks "
+                  "\"Start Buffering\". The bench watches both folders with inotify: a buffer "
+                  "file counts with its size when the program closes it (or, when the hand-off "
+                  "moved it first, its size in the game folder); the run ends when the finished "
+                  "files hold every audio byte sent. Time: from just before the click on Start "
+                  "to that moment. CPU: utime + stime of the program's process from "
+                  "/proc/PID/stat (every thread, exited ones too; clock ticks of 10 ms) read "
+                  "just before the click and at the end; the threads' run times from "
+                  "/proc/PID/task/*/schedstat are given beside it. The program is then stopped "
+                  "(SIGSTOP, so that it does not reconnect), the files numbered from 000 without "
+                  "a gap, and every file still in the buffer or game folder compared with the "
+                  "stream at its place; files the hand-off replaced during the run count by "
+                  "their size only. curl runs as below, alternating with it, its file in the "
+                  "same work folder. The stream: %d s of 320 kbit/s MP3 (a tone over pink noise "
+                  "made by ffmpeg with libmp3lame, whole frames only) sent over and over, so "
+                  "that the program's frame reader cuts the files at frame boundaries as for a "
+                  "real station.\n",
+                  Mp3LoopSeconds)
+        << "- The station is a small program of the bench in its own process: it answers "
+           "\"ICY 200 OK\", icy- headers and a blank line, then sends the audio (the MP3 "
+           "above, looped; the latency row sends a repeating pseudo-random block) in writes "
+           "of up to 1 MiB; the same station "
            "serves curl and Tavrix. Both clients' files are checked byte for byte "
            "against what was sent. With --http0.9 curl stores the whole response, so "
            "its file also holds the "
@@ -1023,7 +1230,10 @@ void writeResults(const std::string &path, const std::string &latest)
         std::ifstream file(path);
         const std::string old((std::istreambuf_iterator<char>(file)),
                               std::istreambuf_iterator<char>());
-        const std::size_t at = old.find("\n## History");
+        // The real-time section (bench/realtime) and the history stay.
+        std::size_t at = old.find("\n## Real-time station");
+        if (at == std::string::npos)
+            at = old.find("\n## History");
         if (at != std::string::npos)
             history = old.substr(at + 1);
     }

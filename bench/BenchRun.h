@@ -10,6 +10,9 @@ struct BenchConfig
     std::string self;    // this program, started again for each Tavrix measurement
     std::string work;    // scratch folder: buffer files, curl's file, settings
     std::string results; // Markdown file whose "Latest run" part is rewritten
+    // The program in an installed layout (bin/tavrix), for the end-to-end
+    // row; empty leaves that row out.
+    std::string installed;
     int runs = 5;
     // Titled and untitled runs in pairs. The second stream of a pair comes
     // out a few percent slower whichever it is, so the order alternates
@@ -21,7 +24,7 @@ struct BenchConfig
     // An X server (e.g. Xvfb's ":99") for the throughput runs on a real
     // display; empty for offscreen only.
     std::string display;
-    // The rows to measure ("throughput" (with memory), "titles", "tls",
+    // The rows to measure ("endtoend", "throughput" (with memory), "titles", "tls",
     // "conversion", "integrity", "latency", "startup"); empty for all.
     std::set<std::string> only;
     int conversionRuns = 3;

@@ -13,8 +13,6 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
-#include <fstream>
-#include <iterator>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <openssl/ssl.h>
@@ -139,35 +137,6 @@ private:
     bool m_failed = false;
 };
 
-// The audio the station loops: any run of up to period() bytes from any
-// offset is one contiguous slice.
-class AudioLoop
-{
-public:
-    explicit AudioLoop(const std::string &file)
-    {
-        if (file.empty())
-            return;
-        std::ifstream in(file, std::ios::binary);
-        m_twice.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (m_twice.empty())
-            throw std::runtime_error("station: cannot read " + file);
-        m_period = m_twice.size();
-        m_twice.insert(m_twice.end(), m_twice.begin(), m_twice.end());
-    }
-
-    std::size_t period() const { return m_twice.empty() ? StreamPattern::Period : m_period; }
-    const char *at(std::uint64_t offset) const
-    {
-        return m_twice.empty() ? m_pattern.at(offset) : m_twice.data() + offset % m_period;
-    }
-
-private:
-    StreamPattern m_pattern;
-    std::vector<char> m_twice;
-    std::size_t m_period = 0;
-};
-
 // Reads the client's request up to its blank line, as a station would
 // before it answers. Empty when there is none.
 std::string readRequest(Peer &peer)
@@ -209,7 +178,7 @@ timespec plusSeconds(const timespec &start, double seconds)
     return t;
 }
 
-void serve(int fd, SSL_CTX *tls, const StationOptions &options, const AudioLoop &audio)
+void serve(int fd, SSL_CTX *tls, const StationOptions &options, const StreamPattern &audio)
 {
     setTimeout(fd, SO_RCVTIMEO, 10);
     Peer peer(fd, tls);
@@ -357,7 +326,7 @@ struct Station::Content
     Content(const Content &) = delete;
     Content &operator=(const Content &) = delete;
 
-    const AudioLoop audio;
+    const StreamPattern audio;
     SSL_CTX *const tls;
 };
 

@@ -4,25 +4,36 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <unistd.h>
 
-StreamPattern::StreamPattern()
-    : m_twice(2 * Period)
+StreamPattern::StreamPattern(const std::string &file)
 {
-    std::uint64_t x = 0x9E3779B97F4A7C15ULL;
-    for (std::size_t i = 0; i < Period; ++i) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        m_twice[i] = static_cast<char>(x >> 56);
+    if (file.empty()) {
+        m_twice.resize(RandomPeriod);
+        std::uint64_t x = 0x9E3779B97F4A7C15ULL;
+        for (char &byte : m_twice) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            byte = static_cast<char>(x >> 56);
+        }
+    } else {
+        std::ifstream in(file, std::ios::binary);
+        m_twice.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (m_twice.empty())
+            throw std::runtime_error("cannot read the stream's block from " + file);
     }
-    std::copy_n(m_twice.begin(), Period, m_twice.begin() + Period);
+    m_period = m_twice.size();
+    m_twice.insert(m_twice.end(), m_twice.begin(), m_twice.end());
 }
 
 bool StreamPattern::matches(const char *data, std::size_t size, std::uint64_t offset) const
 {
     while (size > 0) {
-        const std::size_t n = std::min(size, Period);
+        const std::size_t n = std::min(size, m_period);
         if (std::memcmp(data, at(offset), n) != 0)
             return false;
         data += n;

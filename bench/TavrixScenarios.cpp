@@ -370,7 +370,7 @@ int runStreamScenario(int argc, char **argv, const ScenarioOptions &options)
     // appends every file, moved or left, to FILE.
     const std::string check = optionOr(options, "check", "pattern");
     const std::string capturePath = optionOr(options, "capture", "");
-    const StreamPattern pattern;
+    const StreamPattern pattern(optionOr(options, "audio", ""));
     std::ofstream capture;
     if (check == "capture") {
         capture.open(capturePath, std::ios::binary | std::ios::trunc);

@@ -11,7 +11,9 @@ using ScenarioOptions = std::map<std::string, std::string>;
 
 // The main window receives a whole stream in DSL mode (1024 KB buffer
 // files) or in custom mode with the 128 KB item, from "Start Buffering" to
-// the station's close. Options: home, work, port, size (dsl | 128), timeout.
+// the station's close. Options: home, work, port, size (dsl | 128), timeout,
+// audio (the file whose bytes the station loops; the pseudo-random block
+// without it).
 int runStreamScenario(int argc, char **argv, const ScenarioOptions &options);
 
 // A paced station with 128 KB buffer files: time from "Start Buffering" to

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -26,14 +27,15 @@ void usage()
                  "                    [--latency-runs N] [--startup-runs N] [--mib N]\n"
                  "                    [--display :N] [--only ROW,...] [--conversion-runs N]\n"
                  "                    [--audio-minutes N] [--speed N] [--integrity-mib N]\n"
-                 "                    [--titles-runs N]\n"
+                 "                    [--titles-runs N] [--installed PROGRAM]\n"
                  "  FOLDER needs at least 5 GiB free; FILE gets the results table.\n"
                  "  Defaults: 5 throughput runs of 1024 MiB, 10 titles runs (each a titled\n"
                  "  and an untitled stream), 3 latency and 5 start-up runs,\n"
                  "  3 conversion runs of 60 minutes of AAC at 60x real time, one integrity\n"
                  "  run of 2048 MiB. With --display the throughput and titles runs are\n"
-                 "  repeated on that X server. ROW is throughput (with memory), titles, tls,\n"
-                 "  conversion, integrity, latency or startup; without --only all are run.\n"
+                 "  repeated on that X server. ROW is endtoend (PROGRAM, the installed tavrix,\n"
+                 "  on the display), throughput (with memory), titles, tls, conversion,\n"
+                 "  integrity, latency or startup; without --only all are run.\n"
                  "       tavrix_bench station [--mib N] [--rate BYTES_PER_S] [--chunk BYTES]\n"
                  "                            [--metaint BYTES] [--certificate PEM --key PEM]\n"
                  "  serves the bench's stream on 127.0.0.1 until interrupted (for profiling\n"
@@ -78,8 +80,8 @@ double positiveNumber(const ScenarioOptions &options, const char *key, double fa
 
 std::set<std::string> rows(const std::string &list)
 {
-    static const std::set<std::string> known = {"throughput", "titles",  "tls",    "conversion",
-                                                "integrity",  "latency", "startup"};
+    static const std::set<std::string> known = {"endtoend",   "throughput", "titles",  "tls",
+                                                "conversion", "integrity",  "latency", "startup"};
     std::set<std::string> chosen;
     std::istringstream names(list);
     std::string name;
@@ -134,8 +136,9 @@ int main(int argc, char **argv)
         }
         BenchConfig config;
         config.self = selfPath();
-        config.work = options["work"];
+        config.work = std::filesystem::absolute(options["work"]).string();
         config.results = options.count("results") ? options["results"] : std::string();
+        config.installed = options.count("installed") ? options["installed"] : std::string();
         config.runs = positive(options, "runs", config.runs);
         config.titlesRuns = positive(options, "titles-runs", config.titlesRuns);
         config.latencyRuns = positive(options, "latency-runs", config.latencyRuns);

@@ -162,7 +162,7 @@ void BenchStationTest::tlsWithTheFingerprintTavrixIsGiven()
              loaded.first().digest(QCryptographicHash::Sha256).toHex());
 
     StationOptions options;
-    options.audioBytes = 3 * StreamPattern::Period + 17;
+    options.audioBytes = 3 * StreamPattern::RandomPeriod + 17;
     options.certificateFile = certificate.certificateFile;
     options.keyFile = certificate.keyFile;
     const StationProcess station(options);
@@ -201,7 +201,7 @@ void BenchStationTest::patternCheckSeesDamage()
     QFETCH(QString, damage);
     QFETCH(bool, sound);
     const StreamPattern pattern;
-    constexpr std::uint64_t First = StreamPattern::Period - 1000;
+    constexpr std::uint64_t First = StreamPattern::RandomPeriod - 1000;
     constexpr std::size_t Second = 1 << 20; // crosses the end of the period
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
@@ -212,7 +212,7 @@ void BenchStationTest::patternCheckSeesDamage()
     const auto bytesAt = [&](std::uint64_t offset, std::size_t size) {
         QByteArray bytes;
         for (std::size_t done = 0; done < size;) {
-            const std::size_t n = std::min(size - done, StreamPattern::Period);
+            const std::size_t n = std::min(size - done, StreamPattern::RandomPeriod);
             bytes.append(pattern.at(offset + done), qsizetype(n));
             done += n;
         }

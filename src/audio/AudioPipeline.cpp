@@ -441,6 +441,16 @@ void AudioPipeline::writeRaw(std::span<const QByteArrayView> runs)
     written(before + total, counter);
 }
 
+qint64 AudioPipeline::bytesToFileEnd() const
+{
+    // The frame that does not fit is known once its four header bytes are.
+    constexpr qint64 HeaderBytes = 4;
+    if (!writingNow() || !m_bufferFile.isOpen())
+        return 0;
+    return std::max<qint64>(0, m_fileSizeBytes - m_bufferFile.bytes() - m_mp3Files.heldBytes()) +
+           HeaderBytes;
+}
+
 // What the current file holds with this write; a file just finished is shown
 // full before the next one begins.
 void AudioPipeline::written(qint64 filled, quint32 counterBefore)

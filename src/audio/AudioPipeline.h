@@ -82,6 +82,11 @@ public:
     qint64 backlogBytes() const;
 
     const BufferFileWriter &bufferFile() const { return m_bufferFile; }
+    // For MP3 written as it arrives: how many more bytes of the stream
+    // finish the current buffer file at most (the file's room, and the
+    // header of the frame that begins the next one). 0 when that is not
+    // known (before the format is, or for converted audio).
+    qint64 bytesToFileEnd() const;
 
 signals:
     // `bytes` is what the current buffer file holds with the last arrival,

@@ -69,6 +69,13 @@ public:
     virtual QByteArray GetData() = 0;
     // Ends the connection; harmless when none is open.
     virtual void Close() = 0;
+    // A slow stream wakes the program for every piece the station sends. With
+    // a size above 1, the next data arrival may wait until that many bytes are
+    // there (the system holds them meanwhile); bytes that stop short of it are
+    // still announced about a second after the last arrival. 1 announces
+    // every byte at once, as after connecting. Where the system cannot wait
+    // for a size, arrivals stay as they are.
+    virtual void SetArrivalSize(qint32 bytes) { Q_UNUSED(bytes); }
 };
 
 // The module's one exported symbol; the caller owns the returned object.

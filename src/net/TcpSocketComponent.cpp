@@ -3,6 +3,7 @@
 // over QSslSocket for TLS, seen by the program only through the abstract
 // SocketComponent interface.
 
+#include "net/ReceiveThreshold.h"
 #include "net/SocketComponent.h"
 
 #include <QCryptographicHash>
@@ -43,6 +44,10 @@ constexpr qint64 ReadChunkBytes = 512 * 1024;
 // 64 KiB stays within the heap and the cache, and a pass over it still
 // decrypts enough for an arrival to cost little next to its bytes.
 constexpr qint64 TlsReadBufferBytes = 64 * 1024;
+
+// With an arrival size above one byte, bytes that stop short of it are
+// announced this long after the last arrival.
+constexpr int ArrivalWaitMs = 1000;
 
 // Error numbers follow Winsock, which is what users and older documentation
 // of the program know.
@@ -88,6 +93,7 @@ public:
     void SendData(const QByteArray &data) override;
     QByteArray GetData() override;
     void Close() override;
+    void SetArrivalSize(qint32 bytes) override;
 
 private:
     enum class EventKind { Connect, DataArrival, Close, Error, CertificateRejected };
@@ -124,6 +130,8 @@ private:
     void deliverData();
     qint64 takeableBytes() const;
 
+    void applyArrivalSize(int bytes);
+
     void detach();
     void retire(QTcpSocket *socket);
     void releaseRetired();
@@ -133,6 +141,8 @@ private:
 
     QTcpSocket *m_socket = nullptr;
     QTimer *m_connectTimer = nullptr; // child of m_socket
+    QTimer *m_arrivalWait = nullptr;  // child of m_socket: ends the wait for the arrival size
+    int m_threshold = 1;              // the socket's low-water mark now
     QString m_host;                   // as handed to the connect call
     quint16 m_port = 0;
     QByteArray m_trustedSha256; // the certificate the user accepted for this connection
@@ -207,6 +217,12 @@ void TcpSocketComponent::open(QTcpSocket *socket, const QString &remoteHost, qui
     m_socket->setReadBufferSize(tls ? TlsReadBufferBytes : ReadChunkBytes);
     m_connectTimer = new QTimer(m_socket);
     m_connectTimer->setSingleShot(true);
+    m_arrivalWait = new QTimer(m_socket);
+    m_arrivalWait->setSingleShot(true);
+    m_arrivalWait->setInterval(ArrivalWaitMs);
+    // The station paused short of the arrival size: what it sent is
+    // announced as soon as the socket has it.
+    QObject::connect(m_arrivalWait, &QTimer::timeout, socket, [this] { applyArrivalSize(1); });
 
     if (tls)
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this] { queueArrival(); });
@@ -303,6 +319,27 @@ QByteArray TcpSocketComponent::GetData()
 void TcpSocketComponent::Close()
 {
     detach();
+}
+
+void TcpSocketComponent::SetArrivalSize(qint32 bytes)
+{
+    // TLS records are decrypted as they come; the size counts plain TCP.
+    if (!m_socket || !m_established || qobject_cast<QSslSocket *>(m_socket))
+        return;
+    const int size = std::max(1, int(bytes));
+    applyArrivalSize(size);
+    if (size > 1)
+        m_arrivalWait->start();
+    else
+        m_arrivalWait->stop();
+}
+
+void TcpSocketComponent::applyArrivalSize(int bytes)
+{
+    if (bytes == m_threshold || !m_socket)
+        return;
+    if (setReceiveThreshold(m_socket->socketDescriptor(), bytes))
+        m_threshold = bytes;
 }
 
 // QSslSocket signals readyRead for every 4 KiB record piece it decrypts, many
@@ -430,12 +467,15 @@ void TcpSocketComponent::detach()
     m_trustedSha256.clear();
     m_rejection.reset();
     m_established = false;
+    m_threshold = 1;
     ++m_connection;
     if (!m_socket)
         return;
     QTcpSocket *socket = std::exchange(m_socket, nullptr);
     m_connectTimer->stop();
     m_connectTimer = nullptr;
+    m_arrivalWait->stop();
+    m_arrivalWait = nullptr;
     // No signal of the old connection may reach the listener any more.
     QObject::disconnect(socket, nullptr, nullptr, nullptr);
     socket->flush();

@@ -4,6 +4,7 @@
 #include "station/StationRequest.h"
 
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -175,6 +176,9 @@ void StreamSession::Sck_Connect()
     }
     m_sinceLastByte.start();
     m_watchdog->start(m_silenceLimit);
+    m_paceWindow.invalidate();
+    m_paceBytes = 0;
+    m_bytesPerSecond = 0;
     m_sck->SendData(stationRequest(m_resolver.current(), {m_askForTitles}));
 }
 
@@ -391,6 +395,36 @@ void StreamSession::feedAudio(QByteArrayView audio)
     m_audio->feed(audio);
     if (!m_audio->wantsMore() && !m_attemptOver)
         m_readPaused = true;
+    if (m_sck && !m_attemptOver)
+        paceArrivals(audio.size());
+}
+
+// A station at a real-time pace sends its audio in small pieces, often ten
+// or more a second, and each would wake the program and redraw the progress.
+// Once the pace is known, an arrival waits for about half a second of the
+// stream, but never beyond the bytes that finish the current buffer file,
+// so each file is finished, and handed off, when it would have been.
+void StreamSession::paceArrivals(qint64 bytes)
+{
+    constexpr qint64 GatherMs = 500;
+    // Linux narrows the connection's receive window to a low-water mark
+    // that does not fit its receive buffer twice over (128 KiB at first).
+    constexpr qint64 MaxArrivalBytes = 32 * 1024;
+    m_paceBytes += bytes;
+    if (!m_paceWindow.isValid()) {
+        m_paceWindow.start();
+        m_paceBytes = 0;
+    } else if (m_paceWindow.elapsed() >= 1000) {
+        m_bytesPerSecond = m_paceBytes * 1000 / m_paceWindow.restart();
+        m_paceBytes = 0;
+    }
+    const qint64 toFileEnd = m_audio->bytesToFileEnd();
+    qint64 size = 1;
+    if (m_bytesPerSecond > 0 && toFileEnd > 0)
+        size = std::clamp<qint64>(
+            std::min({m_bytesPerSecond * GatherMs / 1000, toFileEnd, MaxArrivalBytes}), 1,
+            MaxArrivalBytes);
+    m_sck->SetArrivalSize(qint32(size));
 }
 
 void StreamSession::backlogDrained()

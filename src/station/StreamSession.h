@@ -132,6 +132,7 @@ private:
     void beginHls();
     void feedAudio(QByteArrayView audio);
     void audioArrived();
+    void paceArrivals(qint64 bytes);
     void backlogDrained();
     void resumeReading();
     void takeHeldBack();
@@ -185,4 +186,9 @@ private:
     // The audio path is full: arrivals are left in the connection until it
     // has converted what it holds.
     bool m_readPaused = false;
+    // The connection's pace, measured over about a second, for the arrival
+    // size (see paceArrivals()).
+    QElapsedTimer m_paceWindow;
+    qint64 m_paceBytes = 0;
+    qint64 m_bytesPerSecond = 0;
 };

@@ -34,6 +34,7 @@ private slots:
     void moduleLoading();
     void connectSendAndReceive();
     void dataWaitsUntilTaken();
+    void arrivalSize();
     void peerCloseAfterData_data();
     void peerCloseAfterData();
     void eventsOneAtATime_data();
@@ -135,6 +136,37 @@ void tst_SocketComponent::dataWaitsUntilTaken()
     peer->write("abc");
     QTRY_COMPARE(recorder.counts.last(), 3);
     QCOMPARE(sck->GetData(), QByteArray("abc"));
+}
+
+void tst_SocketComponent::arrivalSize()
+{
+    auto sck = create();
+    QVERIFY(sck);
+    Recorder recorder(sck.get());
+    sck->Connect(QStringLiteral("127.0.0.1"), m_server.serverPort());
+    QTcpSocket *peer = accept();
+    QVERIFY(peer);
+    QTRY_COMPARE(recorder.events, QStringList{QStringLiteral("connect")});
+
+    // Bytes short of the size wait in the system, but not for ever: a
+    // station that pauses still has them taken about a second later.
+    sck->SetArrivalSize(4096);
+    const QByteArray payload = pattern(6010);
+    peer->write(payload.left(1000));
+    QTest::qWait(300);
+    QCOMPARE(recorder.received.size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.received, payload.left(1000), 5000);
+
+    // Enough bytes make an arrival; the end of the connection brings what
+    // is short of the size, before the close.
+    sck->SetArrivalSize(4096);
+    peer->write(payload.mid(1000, 5000));
+    QTRY_COMPARE(recorder.received, payload.left(6000));
+    sck->SetArrivalSize(4096);
+    peer->write(payload.mid(6000));
+    peer->disconnectFromHost();
+    QTRY_VERIFY(recorder.events.contains(QStringLiteral("close")));
+    QCOMPARE(recorder.received, payload);
 }
 
 void tst_SocketComponent::peerCloseAfterData_data()
