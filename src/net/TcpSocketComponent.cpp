@@ -3,8 +3,8 @@
 // over QSslSocket for TLS, seen by the program only through the abstract
 // SocketComponent interface.
 
-#include "net/ReceiveThreshold.h"
 #include "net/SocketComponent.h"
+#include "platform/ReceiveThreshold.h"
 
 #include <QCryptographicHash>
 #include <QNetworkProxy>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "net/ReceiveThreshold.h"
+#include "platform/ReceiveThreshold.h"
 
 // Winsock accepts no receive low-water mark on TCP sockets: every piece the
 // station sends stays an arrival of its own.

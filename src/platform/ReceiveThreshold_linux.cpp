@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "net/ReceiveThreshold.h"
+#include "platform/ReceiveThreshold.h"
 
 #include <sys/socket.h>
 
