@@ -140,7 +140,7 @@ void tst_SocketComponent::dataWaitsUntilTaken()
 
 void tst_SocketComponent::arrivalSize()
 {
-    auto sck = create();
+    auto sck = loadSocketComponent();
     QVERIFY(sck);
     Recorder recorder(sck.get());
     sck->Connect(QStringLiteral("127.0.0.1"), m_server.serverPort());
@@ -151,7 +151,7 @@ void tst_SocketComponent::arrivalSize()
     // Bytes short of the size wait in the system, but not for ever: a
     // station that pauses still has them taken about a second later.
     sck->SetArrivalSize(4096);
-    const QByteArray payload = pattern(6010);
+    const QByteArray payload = binaryPattern(6010);
     peer->write(payload.left(1000));
     QTest::qWait(300);
     QCOMPARE(recorder.received.size(), 0);
