@@ -6,6 +6,7 @@
 #include "SocketRecorder.h"
 #include "net/SocketComponent.h"
 #include "net/SocketModule.h"
+#include "platform/ReceiveThreshold.h"
 
 #include <QEventLoop>
 #include <QTcpServer>
@@ -148,6 +149,8 @@ void tst_SocketComponent::arrivalSize()
     QVERIFY(peer);
     QTRY_COMPARE(recorder.events, QStringList{QStringLiteral("connect")});
 
+    if (!setReceiveThreshold(peer->socketDescriptor(), 1))
+        QSKIP("This system has no receive low-water mark: every piece is an arrival");
     // Bytes short of the size wait in the system, but not for ever: a
     // station that pauses still has them taken about a second later.
     sck->SetArrivalSize(4096);
