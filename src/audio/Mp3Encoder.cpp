@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/Mp3Encoder.h"
 
+#include <algorithm>
+#include <cmath>
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
@@ -10,6 +13,18 @@ namespace {
 
 // LAME's planar float input avoids a conversion in libavcodec's wrapper.
 constexpr AVSampleFormat LameFormat = AV_SAMPLE_FMT_FLTP;
+
+// A decoder fed broken data may put out samples far beyond full scale, or
+// not numbers at all, and LAME aborts the program on such input. Full scale
+// is all an MP3 can hold anyway: samples are clipped to it.
+void clipToFullScale(AVFrame *frame)
+{
+    for (int channel = 0; channel < frame->ch_layout.nb_channels; ++channel) {
+        auto *const samples = reinterpret_cast<float *>(frame->extended_data[channel]);
+        for (int i = 0; i < frame->nb_samples; ++i)
+            samples[i] = std::isnan(samples[i]) ? 0.0f : std::clamp(samples[i], -1.0f, 1.0f);
+    }
+}
 
 } // namespace
 
@@ -165,6 +180,7 @@ bool Mp3Encoder::encodeWhole(int minimumSamples)
             return false;
         }
         av_audio_fifo_read(m_fifo.get(), reinterpret_cast<void **>(m_lameInput->data), samples);
+        clipToFullScale(m_lameInput.get());
         m_lameInput->pts = m_nextPts;
         m_nextPts += samples;
         if (!sendToLame(m_lameInput.get()))
