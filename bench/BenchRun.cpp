@@ -73,6 +73,33 @@ std::string format(const char *pattern, ...)
     return text;
 }
 
+// Makes `seconds` of a 440 Hz tone over soft pink noise with ffmpeg, encoded
+// as `encoding` (codec and container options) into `file`.
+void makeToneOverNoise(const std::string &file, int seconds,
+                       const std::vector<std::string> &encoding, const std::string &what)
+{
+    std::vector<std::string> command{
+        "ffmpeg",
+        "-v",
+        "error",
+        "-y",
+        "-f",
+        "lavfi",
+        "-i",
+        format("sine=frequency=440:sample_rate=44100:duration=%d", seconds),
+        "-f",
+        "lavfi",
+        "-i",
+        format("anoisesrc=color=pink:amplitude=0.05:sample_rate=44100:duration=%d", seconds),
+        "-filter_complex",
+        "[0:a][1:a]amix=inputs=2,aformat=channel_layouts=stereo"};
+    command.insert(command.end(), encoding.begin(), encoding.end());
+    command.push_back(file);
+    const ChildRun made = runChild(command);
+    if (made.exitCode != 0 || !fs::exists(file))
+        throw std::runtime_error("ffmpeg could not make " + what);
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -386,37 +413,10 @@ void Benchmark::makeMp3Loop()
     const std::string folder = m_config.work + "/mp3";
     fs::create_directories(folder);
     const std::string mp3 = folder + "/loop.mp3";
-    const ChildRun made =
-        runChild({"ffmpeg",
-                  "-v",
-                  "error",
-                  "-y",
-                  "-f",
-                  "lavfi",
-                  "-i",
-                  format("sine=frequency=440:sample_rate=44100:duration=%d", Mp3LoopSeconds),
-                  "-f",
-                  "lavfi",
-                  "-i",
-                  format("anoisesrc=color=pink:amplitude=0.05:sample_rate=44100:duration=%d",
-                         Mp3LoopSeconds),
-                  "-filter_complex",
-                  "[0:a][1:a]amix=inputs=2,aformat=channel_layouts=stereo",
-                  "-c:a",
-                  "libmp3lame",
-                  "-b:a",
-                  "320k",
-                  "-write_xing",
-                  "0",
-                  "-id3v2_version",
-                  "0",
-                  "-write_id3v1",
-                  "0",
-                  "-f",
-                  "mp3",
-                  mp3});
-    if (made.exitCode != 0 || !fs::exists(mp3))
-        throw std::runtime_error("ffmpeg could not make the MP3 the stations send");
+    makeToneOverNoise(mp3, Mp3LoopSeconds,
+                      {"-c:a", "libmp3lame", "-b:a", "320k", "-write_xing", "0", "-id3v2_version",
+                       "0", "-write_id3v1", "0", "-f", "mp3"},
+                      "the MP3 the stations send");
     m_mp3 = mp3;
     m_pattern = StreamPattern(mp3);
 }
@@ -636,31 +636,8 @@ void Benchmark::measureConversion()
     const std::string folder = m_config.work + "/aac";
     fs::create_directories(folder);
     const std::string aac = folder + "/tone.aac";
-    const ChildRun made =
-        runChild({"ffmpeg",
-                  "-v",
-                  "error",
-                  "-y",
-                  "-f",
-                  "lavfi",
-                  "-i",
-                  format("sine=frequency=440:sample_rate=44100:duration=%d", AacFileSeconds),
-                  "-f",
-                  "lavfi",
-                  "-i",
-                  format("anoisesrc=color=pink:amplitude=0.05:sample_rate=44100:duration=%d",
-                         AacFileSeconds),
-                  "-filter_complex",
-                  "[0:a][1:a]amix=inputs=2,aformat=channel_layouts=stereo",
-                  "-c:a",
-                  "aac",
-                  "-b:a",
-                  "128k",
-                  "-f",
-                  "adts",
-                  aac});
-    if (made.exitCode != 0 || !fs::exists(aac))
-        throw std::runtime_error("ffmpeg could not make the AAC file");
+    makeToneOverNoise(aac, AacFileSeconds, {"-c:a", "aac", "-b:a", "128k", "-f", "adts"},
+                      "the AAC file");
     m_aacBytesPerSecond = double(fs::file_size(aac)) / AacFileSeconds;
 
     const double audioSeconds = m_config.audioMinutes * 60.0;
