@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by scripts that need a local radio station: local_station <folder>
-# makes three plucked tunes of about a minute each as 128 kbit/s MP3s
+# [kbit/s] makes three plucked tunes of about a minute each as MP3s of that
+# bit rate (128 when not given)
 # (tune0.mp3 to tune2.mp3, each with its title), starts Icecast 2 on a free
 # port of 127.0.0.1 (source password "tavrix-demo") and ezstream playing them
 # in a loop on /stream, and waits until the station is on air. Both
@@ -9,6 +10,7 @@
 # be a folder of the caller's own (as root it is opened to Icecast's user).
 local_station() {
   station=$1
+  local kbps=${2:-128}
   mkdir -p "$station/log"
   # Icecast refuses to run as root: as root it drops to nobody/nogroup after
   # binding its port, and then still has to write its logs.
@@ -48,7 +50,7 @@ local_station() {
     done
     sox "${parts[@]}" "$station/phrase.wav" reverb 40
     sox "$station/phrase.wav" "$station/tune.wav" repeat 3
-    lame --quiet -b 128 --cbr --ta "Tavrix Demo Band" --tt "${titles[$tune]}" \
+    lame --quiet -b "$kbps" --cbr --ta "Tavrix Demo Band" --tt "${titles[$tune]}" \
       "$station/tune.wav" "$station/tune$tune.mp3"
     echo "$station/tune$tune.mp3" >>"$station/playlist.txt"
     rm -f "$station"/*.wav
@@ -112,7 +114,7 @@ EOF
       <stream_genre>Ambient</stream_genre>
       <stream_url>$address/</stream_url>
       <stream_description>Plucked tunes from 127.0.0.1</stream_description>
-      <stream_bitrate>128</stream_bitrate>
+      <stream_bitrate>$kbps</stream_bitrate>
       <stream_samplerate>44100</stream_samplerate>
       <stream_channels>2</stream_channels>
     </stream>
