@@ -142,11 +142,20 @@ void CommandLineOptions::checkDisplay(const QCommandLineParser &parser,
         m_text = QStringLiteral("cannot open a window on X11: no display (DISPLAY is not set)");
         return;
     }
-    const QString error = DisplayServer::connectionError(display);
+    m_displayCheck = std::make_unique<DisplayServer>(display);
+    const QString error = m_displayCheck->connectionError();
     if (!error.isEmpty()) {
+        m_displayCheck.reset();
         m_outcome = Outcome::DisplayUnreachable;
         m_text = QStringLiteral("cannot connect to the display %1: %2").arg(display, error);
     }
+}
+
+CommandLineOptions::~CommandLineOptions() = default;
+
+void CommandLineOptions::closeDisplayCheck()
+{
+    m_displayCheck.reset();
 }
 
 int CommandLineOptions::exitCode() const

@@ -4,7 +4,9 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
+class DisplayServer;
 class QCommandLineParser;
 
 // Reads the program's command line before any window system is touched, so
@@ -27,8 +29,12 @@ public:
     };
 
     // arguments: the whole command line, program name first. A start on X11
-    // (Qt's xcb plugin) connects once to the display it will use.
+    // (Qt's xcb plugin) connects to the display it will use and keeps that
+    // connection until closeDisplayCheck().
     CommandLineOptions(const QStringList &arguments, const QProcessEnvironment &environment);
+    ~CommandLineOptions();
+    CommandLineOptions(const CommandLineOptions &) = delete;
+    CommandLineOptions &operator=(const CommandLineOptions &) = delete;
 
     Outcome outcome() const { return m_outcome; }
     int exitCode() const;
@@ -42,6 +48,11 @@ public:
     // says and returns exitCode().
     int report() const;
 
+    // Ends the display check's connection. Called once QApplication has its
+    // own: were the check's the server's only client, its end would reset
+    // the server under QApplication's connection.
+    void closeDisplayCheck();
+
     // Converts main()'s arguments the way QCoreApplication does.
     static QStringList fromMain(int argc, char *argv[]);
 
@@ -50,4 +61,5 @@ private:
 
     Outcome m_outcome = Outcome::Start;
     QString m_text;
+    std::unique_ptr<DisplayServer> m_displayCheck;
 };

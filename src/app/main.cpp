@@ -10,8 +10,8 @@
 
 int main(int argc, char *argv[])
 {
-    const CommandLineOptions options(CommandLineOptions::fromMain(argc, argv),
-                                     QProcessEnvironment::systemEnvironment());
+    CommandLineOptions options(CommandLineOptions::fromMain(argc, argv),
+                               QProcessEnvironment::systemEnvironment());
     if (options.outcome() != CommandLineOptions::Outcome::Start) {
         // The usage text names the program from a core application; no
         // window system is needed for it.
@@ -20,6 +20,7 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    options.closeDisplayCheck();
     // A second start with the same settings hands over to the running one.
     SingleInstance instance(Settings::defaultFilePath());
     switch (instance.claim(QCoreApplication::arguments().mid(1))) {

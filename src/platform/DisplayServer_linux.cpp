@@ -3,6 +3,11 @@
 
 #include <xcb/xcb.h>
 
+struct DisplayServer::Connection
+{
+    xcb_connection_t *handle = nullptr;
+};
+
 namespace {
 
 QString reason(int error)
@@ -30,19 +35,23 @@ bool DisplayServer::isRequired()
     return true;
 }
 
-QString DisplayServer::connectionError(const QString &name)
+DisplayServer::DisplayServer(const QString &name)
+    : m_connection(std::make_unique<Connection>())
 {
     const QByteArray encoded = name.toLocal8Bit();
     int screen = 0;
     xcb_connection_t *connection =
         xcb_connect(encoded.isEmpty() ? nullptr : encoded.constData(), &screen);
+    m_connection->handle = connection;
     // xcb_connect never returns null; a failed connection reports its error
     // and must still be released.
-    QString error;
     if (const int code = xcb_connection_has_error(connection))
-        error = reason(code);
+        m_error = reason(code);
     else if (screen < 0 || screen >= xcb_setup_roots_length(xcb_get_setup(connection)))
-        error = reason(XCB_CONN_CLOSED_INVALID_SCREEN);
-    xcb_disconnect(connection);
-    return error;
+        m_error = reason(XCB_CONN_CLOSED_INVALID_SCREEN);
+}
+
+DisplayServer::~DisplayServer()
+{
+    xcb_disconnect(m_connection->handle);
 }

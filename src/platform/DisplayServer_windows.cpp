@@ -2,12 +2,16 @@
 #include "platform/DisplayServer.h"
 
 // Windows has no display server to reach: the window system is always there.
+struct DisplayServer::Connection
+{
+};
+
 bool DisplayServer::isRequired()
 {
     return false;
 }
 
-QString DisplayServer::connectionError(const QString &)
-{
-    return {};
-}
+DisplayServer::DisplayServer(const QString &)
+{}
+
+DisplayServer::~DisplayServer() = default;

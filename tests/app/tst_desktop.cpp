@@ -5,6 +5,7 @@
 // system tray (trayer) with its tooltip and menu. With TAVRIX_SCREENSHOT_DIR
 // set, the tray with its menu open is saved there as screenshot-tray.png.
 
+#include "XvfbServer.h"
 #include "controller/BufferModes.h"
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
@@ -53,15 +54,15 @@ private:
     bool startTrayHost();
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    QProcess m_server;
+    std::unique_ptr<XvfbServer> m_server;
     QProcess m_trayHost;
-    QString m_display;
 };
 
 void tst_Desktop::init()
 {
-    for (const QString &tool : {QStringLiteral("Xvfb"), QStringLiteral("dbus-run-session"),
-                                QStringLiteral("xdotool"), QStringLiteral("xwininfo")}) {
+    for (const QString &tool :
+         {QStringLiteral("Xvfb"), QStringLiteral("xdpyinfo"), QStringLiteral("dbus-run-session"),
+          QStringLiteral("xdotool"), QStringLiteral("xwininfo")}) {
         if (QStandardPaths::findExecutable(tool).isEmpty())
             QSKIP(qPrintable(tool + QStringLiteral(" is not installed "
                                                    "(scripts/install-dependencies installs it)")));
@@ -73,24 +74,14 @@ void tst_Desktop::init()
 
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    // Xvfb picks a free display and writes its number on the given descriptor.
-    m_server.setProcessChannelMode(QProcess::SeparateChannels);
-    m_server.start(QStringLiteral("Xvfb"),
-                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                    QStringLiteral("0"), QStringLiteral("800x600x24"), QStringLiteral("-nolisten"),
-                    QStringLiteral("tcp")});
-    QVERIFY(m_server.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(m_server.canReadLine() || m_server.state() != QProcess::Running,
-                             20000);
-    const QByteArray number = m_server.readLine().trimmed();
-    QVERIFY2(!number.isEmpty(), m_server.readAllStandardError().constData());
-    m_display = QLatin1Char(':') + QString::fromLatin1(number);
+    m_server = std::make_unique<XvfbServer>();
+    QVERIFY2(m_server->start(), qPrintable(m_server->failure()));
 }
 
 void tst_Desktop::cleanup()
 {
     stop(m_trayHost);
-    stop(m_server);
+    m_server.reset();
     m_dir.reset();
 }
 
@@ -113,7 +104,7 @@ void tst_Desktop::check(const QString &mode, const QStringList &extra)
 
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("DISPLAY"), m_server->display());
     environment.insert(QStringLiteral("HOME"), home);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
@@ -132,8 +123,11 @@ void tst_Desktop::check(const QString &mode, const QStringList &extra)
         stop(run);
         QFAIL("desktop_check.py did not finish within two minutes");
     }
-    const QString report = QString::fromLocal8Bit(run.readAll());
+    QString report = QString::fromLocal8Bit(run.readAll());
     qInfo().noquote() << report;
+    if (run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0 ||
+        report.contains(QStringLiteral("MISSING")))
+        report += QStringLiteral("\nX server log:\n") + m_server->log();
     QCOMPARE(run.exitStatus(), QProcess::NormalExit);
     QVERIFY2(run.exitCode() == 0, qPrintable(report));
     QVERIFY2(!report.contains(QStringLiteral("MISSING")), qPrintable(report));
@@ -142,7 +136,7 @@ void tst_Desktop::check(const QString &mode, const QStringList &extra)
 bool tst_Desktop::startTrayHost()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("DISPLAY"), m_server->display());
     m_trayHost.setProcessEnvironment(environment);
     m_trayHost.start(QStringLiteral("trayer"),
                      {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),

@@ -7,6 +7,7 @@
 # <address> and exit_tavrix then drive the window as a user does. The caller
 # defines check <what> <command...> and step <text>. Processes started go
 # into `pids` and are ended, and the scratch folder removed, on exit.
+. scripts/x-server.sh
 pids=()
 work=""
 cleanup() {
@@ -25,10 +26,8 @@ trap cleanup EXIT
 wine_session() {
   local zip=$1
   work=$(mktemp -d -t tavrix-wine.XXXXXX)
-  display=:$((90 + RANDOM % 100))
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  pids+=($!)
-  export DISPLAY=$display WINEPREFIX=$work/wine WINEDEBUG=-all
+  x_server 1024x768x24
+  export WINEPREFIX=$work/wine WINEDEBUG=-all
   # Wine reads the keyboard layout from the X server; Xvfb's bare keymap made
   # it type "X" for "0". A US layout gives every character of an address.
   for _ in $(seq 50); do
