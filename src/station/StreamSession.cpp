@@ -400,13 +400,16 @@ void StreamSession::feedAudio(QByteArrayView audio)
 }
 
 // A station at a real-time pace sends its audio in small pieces, often ten
-// or more a second, and each would wake the program and redraw the progress.
-// Once the pace is known, an arrival waits for about half a second of the
-// stream, but never beyond the bytes that finish the current buffer file,
-// so each file is finished, and handed off, when it would have been.
+// or more a second, and each would wake the program and redraw the progress
+// (on X11 a redraw is a round trip to the server, which wakes two threads).
+// Once the pace is known, an arrival waits for about 0.8 s of the stream,
+// but never beyond the bytes that finish the current buffer file, so each
+// file is finished, and handed off, when it would have been. The socket's
+// fallback announces bytes that stop short a second after the last arrival;
+// the margin keeps a station's uneven pace from reaching it.
 void StreamSession::paceArrivals(qint64 bytes)
 {
-    constexpr qint64 GatherMs = 500;
+    constexpr qint64 GatherMs = 800;
     // Linux narrows the connection's receive window to a low-water mark
     // that does not fit its receive buffer twice over (128 KiB at first).
     constexpr qint64 MaxArrivalBytes = 32 * 1024;
