@@ -162,32 +162,64 @@ void checkFreeSpace(const std::string &folder)
                                         double(free) / GiB, folder.c_str()));
 }
 
-// Where clearFolder() keeps the emptied folders of earlier runs.
+// Where retireFolder() keeps the folders of earlier runs.
 std::string retiredFolder(const std::string &work)
 {
     return work + "/retired";
 }
 
-// Empties what a run wrote and lets the disk catch up, so that one run's
-// write-back does not slow down the next. The emptied files are kept until
-// the benchmark ends rather than removed: ext4 without a journal does not
-// give a freed inode out again for some minutes and searches past every such
-// inode whenever it creates a file, so removing each run's thousand buffer
-// files made file creation slower with every run (Tavrix went from 2900 to
-// 1300 MiB/s within one row).
-void clearFolder(const std::string &folder)
+// Retired folders whose files still hold what their run wrote.
+std::vector<std::string> &unemptiedFolders()
+{
+    static std::vector<std::string> folders;
+    return folders;
+}
+
+// Sets a finished run's folder aside as it is. Its files are emptied by the
+// next emptyRetiredFolders(), just before the next run's stream begins.
+void retireFolder(const std::string &folder)
 {
     static int retiredRuns = 0;
-    if (fs::exists(folder)) {
+    if (!fs::exists(folder))
+        return;
+    const std::string retired = retiredFolder(fs::path(folder).parent_path().string());
+    fs::create_directories(retired);
+    const std::string target = retired + "/" + std::to_string(retiredRuns++);
+    fs::rename(folder, target);
+    unemptiedFolders().push_back(target);
+}
+
+// Empties what earlier runs wrote and lets the disk catch up, so that one
+// run's write-back does not slow down the next. Called just before a client's
+// stream begins: this VM hands memory that stays free for a few seconds back
+// to its host (free page reporting), and writing into such pages again costs
+// a fault in the host for each one; a gigabyte written 10 s after a gigabyte
+// was freed took 3.5 s of system time here, written at once 0.25 s. Freeing
+// the last run's pages just before each start gives curl and the program the
+// same memory, as a machine without such a host does.
+//
+// The emptied files are kept until the benchmark ends rather than removed:
+// ext4 without a journal does not give a freed inode out again for some
+// minutes and searches past every such inode whenever it creates a file, so
+// removing each run's thousand buffer files made file creation slower with
+// every run (Tavrix went from 2900 to 1300 MiB/s within one row).
+void emptyRetiredFolders()
+{
+    for (const std::string &folder : unemptiedFolders()) {
         for (const fs::directory_entry &entry : fs::recursive_directory_iterator(folder)) {
             if (entry.is_regular_file())
                 fs::resize_file(entry.path(), 0);
         }
-        const std::string retired = retiredFolder(fs::path(folder).parent_path().string());
-        fs::create_directories(retired);
-        fs::rename(folder, retired + "/" + std::to_string(retiredRuns++));
     }
+    unemptiedFolders().clear();
     ::sync();
+}
+
+// Sets `folder` aside and empties it with every earlier run's files.
+void clearFolder(const std::string &folder)
+{
+    retireFolder(folder);
+    emptyRetiredFolders();
 }
 
 void progress(const std::string &text)
@@ -437,15 +469,16 @@ void Benchmark::measureInstalled()
     for (int i = 0; i < m_config.runs; ++i) {
         ThroughputRun run;
         const auto installed = [&] {
-            clearFolder(folder);
+            retireFolder(folder);
             InstalledRunSetup setup;
             setup.program = m_config.installed;
             setup.display = m_config.display;
             setup.folder = folder;
             setup.address = format("http://127.0.0.1:%u/", unsigned(station.port()));
             setup.audioBytes = m_config.streamBytes;
+            setup.justBeforeStart = emptyRetiredFolders;
             const InstalledRun result = runInstalledTavrix(setup, m_pattern);
-            clearFolder(folder);
+            retireFolder(folder);
             run.tavrixSeconds = result.seconds;
             run.tavrixCpu = result.cpuSeconds;
             run.tavrixCpuExact = result.cpuExactSeconds;
@@ -514,7 +547,7 @@ void Benchmark::curlRun(const StationOptions &station, std::uint16_t port, Throu
 {
     const std::string folder = m_config.work + "/curl";
     const std::string file = folder + "/stream.mp3";
-    clearFolder(folder);
+    retireFolder(folder);
     fs::create_directories(folder);
     const bool tls = !station.certificateFile.empty();
     std::vector<std::string> args = {"curl", "--http0.9",      "-s", "-o", file,
@@ -523,6 +556,7 @@ void Benchmark::curlRun(const StationOptions &station, std::uint16_t port, Throu
         args.push_back("-k");
     args.push_back((tls ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(port) +
                    "/");
+    emptyRetiredFolders();
     const ChildRun child = runChild(args);
     if (child.exitCode != 0)
         throw std::runtime_error(format("curl failed with exit code %d", child.exitCode));
@@ -541,7 +575,7 @@ void Benchmark::curlRun(const StationOptions &station, std::uint16_t port, Throu
         throw std::runtime_error(
             "curl's file is not the response: " +
             (problem.empty() ? std::to_string(size) + " audio bytes" : problem));
-    clearFolder(folder);
+    retireFolder(folder);
 }
 
 ChildRun Benchmark::tavrixStream(const std::vector<std::string> &args, double timeoutSeconds)
@@ -557,7 +591,7 @@ ChildRun Benchmark::tavrixStream(const std::vector<std::string> &args, double ti
     }
     argv.insert(argv.end(), args.begin(), args.end());
     const ChildRun child = runChild(argv);
-    clearFolder(folder);
+    retireFolder(folder);
     if (child.exitCode != 0)
         throw std::runtime_error("a Tavrix stream run failed");
     return child;
@@ -1119,11 +1153,16 @@ std::string Benchmark::report() const
            "against what was sent. With --http0.9 curl stores the whole response, so "
            "its file also holds the "
         << stationHeader(StationOptions(), false).size()
-        << "-byte header block. After each run its files are emptied and the disk "
-           "synced; the emptied files are removed only when the benchmark ends, because "
-           "ext4 without a journal searches past every recently freed inode when it "
-           "creates a file, and removing a thousand files after every run made later "
-           "runs slower and slower.\n"
+        << "-byte header block. The files of earlier runs are emptied and the disk "
+           "synced just before each client's stream begins (curl's start; the click on "
+           "Start once the window is ready): this VM hands memory that stays free for a "
+           "few seconds back to its host, and writing into it again costs a fault in the "
+           "host per page (1 GiB written 10 s after 1 GiB was freed: 3.5 s of system "
+           "time; at once: 0.25 s), so both clients get memory freed a moment before, as "
+           "on a machine without such a host. The emptied files are removed only when the "
+           "benchmark ends, because ext4 without a journal searches past every recently "
+           "freed inode when it creates a file, and removing a thousand files after "
+           "every run made later runs slower and slower.\n"
            "- curl: `curl --http0.9 -s -o FILE -w '%{time_total}' http://127.0.0.1:PORT/`; "
            "MiB/s from curl's own transfer time, CPU from wait4() (user + system, "
            "including curl's start-up).\n"

@@ -310,6 +310,8 @@ InstalledRun runInstalledTavrix(const InstalledRunSetup &setup, const StreamPatt
     click(window, AutoStartGame);
     ::usleep(300000);
 
+    if (setup.justBeforeStart)
+        setup.justBeforeStart();
     FolderWatch watch(buffer, game);
     InstalledRun run;
     const ProcessCpu cpuBefore = processCpu(program.pid());

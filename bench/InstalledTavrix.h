@@ -4,6 +4,7 @@
 #include "StreamPattern.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // One run of the installed program as a user runs it: `tavrix` from an
@@ -21,6 +22,7 @@ struct InstalledRunSetup
     std::string address; // typed into the window
     std::uint64_t audioBytes = 0;
     double timeoutSeconds = 900;
+    std::function<void()> justBeforeStart; // called just before the click on Start
 };
 
 struct InstalledRun
