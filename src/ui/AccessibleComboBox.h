@@ -29,6 +29,7 @@ public:
     void doAction(const QString &actionName) override;
 
     // The text: the current entry, with neither a cursor nor a selection.
+    using AccessibleValuedWidget::text;
     QString text(int startOffset, int endOffset) const override;
     int characterCount() const override;
     void selection(int selectionIndex, int *startOffset, int *endOffset) const override;

@@ -1,20 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QAccessibleWidget>
+#include "ui/AccessibleValuedWidget.h"
 
 // A control of type Widget presented with the given role, which also offers
 // one of Qt's additional accessible interfaces (text, value, ...) implemented
 // by the class derived from this one: asked for that interface, it answers
 // with itself. The control's value, as screen readers read it, is the derived
 // class's valueText().
+//
+// The value's text is overridden in the base class, not here: a `text` of
+// this class would hide the text interface's own.
 template <typename Widget, QAccessible::Role Role, typename Interface,
           QAccessible::InterfaceType InterfaceType>
-class AccessibleControl : public QAccessibleWidget, public Interface
+class AccessibleControl : public AccessibleValuedWidget, public Interface
 {
 public:
     explicit AccessibleControl(Widget *control)
-        : QAccessibleWidget(control, Role)
+        : AccessibleValuedWidget(control, Role)
     {}
 
     void *interface_cast(QAccessible::InterfaceType type) override
@@ -24,15 +27,6 @@ public:
         return QAccessibleWidget::interface_cast(type);
     }
 
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Value)
-            return valueText();
-        return QAccessibleWidget::text(t);
-    }
-
 protected:
-    virtual QString valueText() const = 0;
-
     Widget *control() const { return static_cast<Widget *>(widget()); }
 };
