@@ -87,7 +87,8 @@ bool writeReport(const QString &reportPath, QString *error)
 
     QFile existing(reportPath);
     if (QFileInfo(reportPath).isDir())
-        return fail(QStringLiteral("%1 is a folder, not a file.").arg(reportPath));
+        return fail(QStringLiteral("%1 is a folder, not a file.")
+                        .arg(QDir::toNativeSeparators(reportPath)));
     if (existing.exists() &&
         !existing.setPermissions(existing.permissions() | QFileDevice::WriteOwner |
                                  QFileDevice::WriteUser)) {

@@ -60,7 +60,8 @@ ReportBackup::Result ReportBackup::keepOriginal(const QString &reportPath) const
         return result;
     }
     if (!QDir().mkpath(m_folder)) {
-        result.error = QStringLiteral("The folder %1 could not be created.").arg(m_folder);
+        result.error = QStringLiteral("The folder %1 could not be created.")
+                           .arg(QDir::toNativeSeparators(m_folder));
         return result;
     }
     // Copied under a temporary name and then renamed, which never replaces
@@ -70,7 +71,8 @@ ReportBackup::Result ReportBackup::keepOriginal(const QString &reportPath) const
     QFile source(reportPath);
     if (!source.copy(partial)) {
         result.error = QStringLiteral("%1 could not be copied to %2: %3")
-                           .arg(reportPath, partial, source.errorString());
+                           .arg(QDir::toNativeSeparators(reportPath),
+                                QDir::toNativeSeparators(partial), source.errorString());
         return result;
     }
     QFile copy(partial);
@@ -81,7 +83,8 @@ ReportBackup::Result ReportBackup::keepOriginal(const QString &reportPath) const
             result.ok = true;
             return result;
         }
-        result.error = QStringLiteral("%1 could not be kept: %2").arg(result.copyPath, reason);
+        result.error = QStringLiteral("%1 could not be kept: %2")
+                           .arg(QDir::toNativeSeparators(result.copyPath), reason);
         return result;
     }
     result.ok = true;

@@ -67,9 +67,11 @@ QString QtDialogs::pickFolder(QWidget *owner, const QString &title, const QStrin
     dialog.setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    QString folder = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
-    if (!folder.endsWith(QDir::separator()))
-        folder += QDir::separator();
+    // Qt's form of the path ('/' on every system), as the program keeps
+    // folders; they are shown the system's way.
+    QString folder = dialog.selectedFiles().constFirst();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
     return folder;
 }
 

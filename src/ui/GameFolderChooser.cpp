@@ -12,6 +12,12 @@ namespace {
 
 const QString Title = QStringLiteral("Tavrix");
 
+// A path as the user's system writes it (C:\Games\GTA3\mp3\ on Windows).
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
 bool sameFolder(const QString &a, const QString &b)
 {
     const QString canonicalA = QFileInfo(a).canonicalFilePath();
@@ -33,8 +39,8 @@ QString GameFolderChooser::describe(const GameInstallation &installation) const
     const auto shortened = [this](const QString &path) {
         if (!m_home.isEmpty() && m_home != QStringLiteral("/") &&
             path.startsWith(m_home + QLatin1Char('/')))
-            return QStringLiteral("~") + path.mid(m_home.size());
-        return path;
+            return shown(QStringLiteral("~") + path.mid(m_home.size()));
+        return shown(path);
     };
     QString how;
     switch (installation.kind) {
@@ -98,7 +104,7 @@ QString GameFolderChooser::offerOnlyGame()
         return {};
     const GameInstallation &installation = m_installations.constFirst();
     QString text = QStringLiteral("Tavrix found %1.\n\nUse its MP3 folder for the radio?\n\n%2")
-                       .arg(describe(installation), installation.mp3Folder);
+                       .arg(describe(installation), shown(installation.mp3Folder));
     if (!installation.mp3FolderExists)
         text += QStringLiteral("\n\nThe folder does not exist yet; Tavrix will create it.");
     // Enter accepts: declining is for good.
@@ -118,7 +124,7 @@ bool GameFolderChooser::offerToCreate(const GameInstallation &installation)
     const MessageAnswer answer =
         m_dialogs.showMessage(m_owner, MessageIcon::Information, MessageButtons::YesNo, Title,
                               QStringLiteral("%1 has no MP3 folder yet. Create it now?\n\n%2")
-                                  .arg(installation.gameName(), installation.mp3Folder));
+                                  .arg(installation.gameName(), shown(installation.mp3Folder)));
     return answer == MessageAnswer::Yes && createFolder(installation.mp3Folder);
 }
 
@@ -127,7 +133,7 @@ bool GameFolderChooser::createFolder(const QString &folder)
     if (QDir().mkpath(folder))
         return true;
     m_dialogs.showMessage(m_owner, MessageIcon::Stop, MessageButtons::Ok, Title,
-                          QStringLiteral("The folder %1 could not be created.").arg(folder));
+                          QStringLiteral("The folder %1 could not be created.").arg(shown(folder)));
     return false;
 }
 
@@ -140,6 +146,6 @@ bool GameFolderChooser::ensureReport(const QString &mp3Folder)
         return true;
     m_dialogs.showMessage(m_owner, MessageIcon::Stop, MessageButtons::Ok, Title,
                           QStringLiteral("The file %1 could not be created: %2")
-                              .arg(report.fileName(), report.errorString()));
+                              .arg(shown(report.fileName()), report.errorString()));
     return false;
 }

@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -377,12 +378,12 @@ void frmMain::SaveSettings(bool tellFailure)
     SaveRecentStations();
     if (m_settings.sync())
         return;
-    const QString file = m_settings.fileName();
-    const QString folder = QFileInfo(file).absolutePath();
+    const QString file = QDir::toNativeSeparators(m_settings.fileName());
+    const QString folder = QFileInfo(m_settings.fileName()).absolutePath();
     QString problem = FolderCheck::problem(folder);
-    problem = problem.isEmpty()
-                  ? QStringLiteral("the file cannot be written")
-                  : QStringLiteral("its folder ") + folder + QLatin1Char(' ') + problem;
+    problem = problem.isEmpty() ? QStringLiteral("the file cannot be written")
+                                : QStringLiteral("its folder ") + QDir::toNativeSeparators(folder) +
+                                      QLatin1Char(' ') + problem;
     const QString text = QStringLiteral("Tavrix cannot save its settings in %1: %2.\n\nThe "
                                         "folders and stations chosen now will be forgotten when "
                                         "Tavrix ends.")

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -52,6 +53,21 @@ int runPrimaryInstance(const QString &settingsFile, const QString &folder)
     return QCoreApplication::exec();
 }
 
+// Whether an instance listens under `name`.
+bool listening(const QString &name)
+{
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    return socket.waitForConnected(5000);
+}
+
+// A line the other process printed, without the line end (which is "\r\n"
+// on Windows).
+QByteArray lineFrom(QProcess &process)
+{
+    return process.readLine().trimmed();
+}
+
 const QString PrimaryOption = QStringLiteral("--run-primary-instance");
 
 } // namespace
@@ -90,7 +106,7 @@ bool tst_SingleInstance::startPrimaryProcess(QProcess &process, const QString &s
 {
     process.start(QCoreApplication::applicationFilePath(), {PrimaryOption, settings, runtime()});
     return process.waitForStarted() && process.waitForReadyRead(10000) &&
-           process.readLine() == "primary\n";
+           lineFrom(process) == "primary";
 }
 
 void tst_SingleInstance::laterStartHandsOver()
@@ -100,7 +116,7 @@ void tst_SingleInstance::laterStartHandsOver()
     QCOMPARE(first.claim({}), Role::Primary);
     QVERIFY(first.errorString().isEmpty());
     QVERIFY(QFile::exists(first.lockFilePath()));
-    QVERIFY(QFile::exists(first.socketPath()));
+    QVERIFY(listening(first.socketPath()));
 
     const QStringList arguments{QStringLiteral("-style"), QStringLiteral("Fusion"), QString(),
                                 QStringLiteral("two words, \"quoted\" \u00e9\u6f22")};
@@ -114,15 +130,20 @@ void tst_SingleInstance::laterStartHandsOver()
     const QString roundabout =
         m_dir->filePath(QStringLiteral("a/.config/../.config/./TAVRIX/TAVRIX.conf"));
     QCOMPARE(SingleInstance::keyFor(roundabout), SingleInstance::keyFor(settingsFile("a")));
+    // So is a path through a symbolic link, where the system lets a user
+    // make one (on Windows QFile::link makes a shortcut instead).
     QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("a/.config"))));
-    QVERIFY(
-        QFile::link(m_dir->filePath(QStringLiteral("a")), m_dir->filePath(QStringLiteral("link"))));
-    QCOMPARE(claimElsewhere(m_dir->filePath(QStringLiteral("link/.config/TAVRIX/TAVRIX.conf")),
-                            runtime()),
-             Role::HandedOver);
-    QCOMPARE(activations.size(), 2);
+    const QString link = m_dir->filePath(QStringLiteral("link"));
+    QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("a")), link));
+    int handedOver = 1;
+    if (QFileInfo(link).isSymbolicLink()) {
+        QCOMPARE(claimElsewhere(link + QStringLiteral("/.config/TAVRIX/TAVRIX.conf"), runtime()),
+                 Role::HandedOver);
+        ++handedOver;
+    }
+    QCOMPARE(activations.size(), handedOver);
     QCOMPARE(claimElsewhere(settingsFile(QStringLiteral("b")), runtime()), Role::Primary);
-    QCOMPARE(activations.size(), 2);
+    QCOMPARE(activations.size(), handedOver);
 
     // A hand-over to another process.
     QProcess other;
@@ -130,8 +151,9 @@ void tst_SingleInstance::laterStartHandsOver()
     SingleInstance later(settingsFile(QStringLiteral("c")), runtime());
     QCOMPARE(later.claim({QStringLiteral("x"), QStringLiteral("y z")}), Role::HandedOver);
     QVERIFY(other.waitForReadyRead(10000));
-    QCOMPARE(other.readLine(), QByteArray("x|y z\n"));
-    other.terminate();
+    QCOMPARE(lineFrom(other), QByteArray("x|y z"));
+    // Ended outright: Windows asks only a process with windows to close.
+    other.kill();
     QVERIFY(other.waitForFinished());
 }
 
@@ -144,6 +166,7 @@ void tst_SingleInstance::endedInstanceMakesWay()
     first.reset();
     QVERIFY(!QFile::exists(lock));
     QVERIFY(!QFile::exists(socket));
+    QVERIFY(!listening(socket));
 
     SingleInstance next(settingsFile(QStringLiteral("a")), runtime());
     QCOMPARE(next.claim({}), Role::Primary);
@@ -172,8 +195,10 @@ void tst_SingleInstance::crashLeftovers()
     crashed.kill();
     QVERIFY(crashed.waitForFinished());
     SingleInstance next(settingsFile(QStringLiteral("b")), runtime());
+    // Its lock file is left, naming a process that is gone (on Linux its
+    // socket file too, as in the case above); nothing answers.
     QVERIFY(QFile::exists(next.lockFilePath()));
-    QVERIFY(QFile::exists(next.socketPath()));
+    QVERIFY(!listening(next.socketPath()));
     QCOMPARE(next.claim({}), Role::Primary);
     QSignalSpy activations(&next, &SingleInstance::activationRequested);
     QCOMPARE(claimElsewhere(settingsFile(QStringLiteral("b")), runtime()), Role::HandedOver);

@@ -4,6 +4,7 @@
 
 #include "MainWindowSession.h"
 #include "ScriptedStation.h"
+#include "platform/SettingsLocation.h"
 #include "settings/RecentStations.h"
 #include "settings/Settings.h"
 
@@ -33,9 +34,9 @@ void FoldersTest::firstRun()
     TestServices services;
     frmMain window(services.services());
 
-    const QString expected = services.location.cacheFolder() + QStringLiteral("/tavrix/");
+    const QString expected = services.location.defaultBufferFolder();
     QVERIFY(QFileInfo(expected).isDir());
-    QCOMPARE(shown(window, "txtBufferPath"), expected);
+    QCOMPARE(shown(window, "txtBufferPath"), QDir::toNativeSeparators(expected));
     QCOMPARE(shown(window, "txtRadioPath"), QString());
     auto *list = control<QComboBox>(window, "cmbRecent");
     QCOMPARE(list->count(), 4);
@@ -65,8 +66,8 @@ void FoldersTest::restartKeepsFoldersAndStations()
     // A second run shows both folders again (non-ASCII names included) and
     // the selected station; the recent keys end with one empty pair.
     frmMain window(services.services());
-    QCOMPARE(shown(window, "txtRadioPath"), gameFolder);
-    QCOMPARE(shown(window, "txtBufferPath"), bufferFolder);
+    QCOMPARE(shown(window, "txtRadioPath"), QDir::toNativeSeparators(gameFolder));
+    QCOMPARE(shown(window, "txtBufferPath"), QDir::toNativeSeparators(bufferFolder));
     QCOMPARE(control<QComboBox>(window, "cmbRecent")->currentIndex(), 2);
     QCOMPARE(shown(window, "txtURL"), RecentStations::PresetStations[2].url);
 
@@ -84,7 +85,8 @@ void FoldersTest::restartKeepsFoldersAndStations()
     control<QTimer>(window, "tmrMain")->stop();
     QTRY_COMPARE(readFile(bufferFolder + QStringLiteral("000_strm.mp3")), audioBytes(2048));
     QTRY_COMPARE(control<QLabel>(window, "lblStatus")->text(),
-                 QStringLiteral("Buffering ") + gameFolder + QStringLiteral("Tavrix_00.mp3") +
+                 QStringLiteral("Buffering ") +
+                     QDir::toNativeSeparators(gameFolder + QStringLiteral("Tavrix_00.mp3")) +
                      QStringLiteral(" [ 2 KB ]"));
     click(window, "cmdStart");
     window.close();
@@ -109,7 +111,8 @@ void FoldersTest::lastUsedSelectsItem()
     QFETCH(int, item);
     TestServices services;
     {
-        QSettings stored(services.location.configFile(), QSettings::NativeFormat);
+        const QString location = services.location.configFile();
+        QSettings stored(location, SettingsLocation::formatFor(location));
         stored.setValue(QStringLiteral("Recent/RecentRadio4"), QStringLiteral("Fifth [64 Kbps]"));
         stored.setValue(QStringLiteral("Recent/RecentRadioURL4"),
                         QStringLiteral("fifth.example:8000"));
@@ -134,8 +137,8 @@ void FoldersTest::folderButtons()
     click(*s.window, "cmdGTAfolder");
     click(*s.window, "cmdTemporary");
     QCOMPARE(s.services.dialogs.messages.size(), 0);
-    QCOMPARE(shown(*s.window, "txtRadioPath"), s.gameFolder);
-    QCOMPARE(shown(*s.window, "txtBufferPath"), s.bufferFolder);
+    QCOMPARE(shown(*s.window, "txtRadioPath"), QDir::toNativeSeparators(s.gameFolder));
+    QCOMPARE(shown(*s.window, "txtBufferPath"), QDir::toNativeSeparators(s.bufferFolder));
 }
 
 QTEST_MAIN(FoldersTest)

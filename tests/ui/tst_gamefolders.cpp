@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The game as people install it on Linux, met through the main window: the
+// The game as people install it (Steam, a Wine prefix), met through the main window: the
 // games found in a stand-in home are offered for the GTA MP3s folder, once
 // as a question or as a list, a missing MP3 folder is made, and paths are
 // shown as they are. How the game starts and the folder rules are tested
@@ -51,11 +51,10 @@ void GameFoldersTest::oneSteamGameIsOfferedOnce()
         const ScriptedDialogs::Message question = h.services.dialogs.messages.first();
         QCOMPARE(question.buttons, MessageButtons::YesNoDefaultYes);
         // The home folder is shown as "~".
-        QVERIFY2(question.text.contains(
-                     QStringLiteral("GTA III (Steam): ~/.local/share/Steam/steamapps/common/"
-                                    "Grand Theft Auto 3.\n")),
+        QVERIFY2(question.text.contains(QStringLiteral("GTA III (Steam): ") + h.shownPath(game) +
+                                        QStringLiteral(".\n")),
                  qPrintable(question.text));
-        QVERIFY2(question.text.contains(mp3), qPrintable(question.text));
+        QVERIFY2(question.text.contains(QDir::toNativeSeparators(mp3)), qPrintable(question.text));
         QCOMPARE(shown(window, "txtRadioPath"), QString());
         QCOMPARE(readFile(report), QByteArray("the game's own report"));
         window.close();
@@ -72,7 +71,7 @@ void GameFoldersTest::oneSteamGameIsOfferedOnce()
     click(window, "cmdGTAfolder");
     QCOMPARE(h.services.dialogs.pickerStartFolders, QStringList{mp3});
     QCOMPARE(h.services.dialogs.choices.size(), 0);
-    QCOMPARE(shown(window, "txtRadioPath"), mp3);
+    QCOMPARE(shown(window, "txtRadioPath"), QDir::toNativeSeparators(mp3));
     QCOMPARE(Settings(h.services.location.configFile()).radioPath(), mp3);
 }
 
@@ -96,14 +95,14 @@ void GameFoldersTest::severalGamesAreListed()
     click(window, "cmdGTAfolder");
     QCOMPARE(h.services.dialogs.choices.size(), 1);
     QCOMPARE(h.services.dialogs.choices.first().items,
-             QStringList(
-                 {QStringLiteral("GTA III (Steam): ~/.local/share/Steam/steamapps/common/Grand "
-                                 "Theft Auto 3"),
-                  QStringLiteral("GTA Vice City (Wine prefix ~/.wine): ~/.wine/drive_c/Games/GTA "
-                                 "Vice City"),
-                  QStringLiteral("Other folder...")}));
+             QStringList({QStringLiteral("GTA III (Steam): ") + h.shownPath(steamGame),
+                          QStringLiteral("GTA Vice City (Wine prefix ") +
+                              h.shownPath(h.home + QStringLiteral("/.wine")) +
+                              QStringLiteral("): ") + h.shownPath(wineGame),
+                          QStringLiteral("Other folder...")}));
     QCOMPARE(h.services.dialogs.pickerTitles.size(), 0);
-    QCOMPARE(shown(window, "txtRadioPath"), wineGame + QStringLiteral("/mp3/"));
+    QCOMPARE(shown(window, "txtRadioPath"),
+             QDir::toNativeSeparators(wineGame + QStringLiteral("/mp3/")));
     QCOMPARE(readFile(wineGame + QStringLiteral("/mp3/MP3Report.txt")),
              GameFolder::reportContent());
 
@@ -112,13 +111,13 @@ void GameFoldersTest::severalGamesAreListed()
     h.services.dialogs.folders = {other};
     click(window, "cmdGTAfolder");
     QCOMPARE(h.services.dialogs.pickerStartFolders, QStringList{QString()});
-    QCOMPARE(shown(window, "txtRadioPath"), other);
+    QCOMPARE(shown(window, "txtRadioPath"), QDir::toNativeSeparators(other));
 
     // Cancelling the list changes nothing.
     click(window, "cmdGTAfolder");
     QCOMPARE(h.services.dialogs.choices.size(), 3);
     QCOMPARE(h.services.dialogs.pickerTitles.size(), 1);
-    QCOMPARE(shown(window, "txtRadioPath"), other);
+    QCOMPARE(shown(window, "txtRadioPath"), QDir::toNativeSeparators(other));
 }
 
 void GameFoldersTest::missingMp3FolderIsOfferedAndCreated()
@@ -137,7 +136,7 @@ void GameFoldersTest::missingMp3FolderIsOfferedAndCreated()
         QVERIFY2(
             h.services.dialogs.messages.first().text.contains(QStringLiteral("does not exist yet")),
             qPrintable(h.services.dialogs.messages.first().text));
-        QTRY_COMPARE(shown(window, "txtRadioPath"), mp3);
+        QTRY_COMPARE(shown(window, "txtRadioPath"), QDir::toNativeSeparators(mp3));
         QCOMPARE(readFile(mp3 + QStringLiteral("MP3Report.txt")), GameFolder::reportContent());
         QCOMPARE(Settings(h.services.location.configFile()).radioPath(), mp3);
     }
@@ -153,7 +152,8 @@ void GameFoldersTest::missingMp3FolderIsOfferedAndCreated()
     click(window, "cmdGTAfolder");
     QCOMPARE(h.services.dialogs.messages.size(), 1);
     QCOMPARE(h.services.dialogs.messages.first().text,
-             QStringLiteral("GTA III has no MP3 folder yet. Create it now?\n\n") + mp3);
+             QStringLiteral("GTA III has no MP3 folder yet. Create it now?\n\n") +
+                 QDir::toNativeSeparators(mp3));
     QCOMPARE(h.services.dialogs.pickerStartFolders, QStringList{game});
     QVERIFY(!QFileInfo::exists(mp3));
 
@@ -161,7 +161,7 @@ void GameFoldersTest::missingMp3FolderIsOfferedAndCreated()
     h.services.dialogs.folders = {mp3};
     click(window, "cmdGTAfolder");
     QCOMPARE(h.services.dialogs.pickerStartFolders.last(), mp3);
-    QCOMPARE(shown(window, "txtRadioPath"), mp3);
+    QCOMPARE(shown(window, "txtRadioPath"), QDir::toNativeSeparators(mp3));
     QCOMPARE(readFile(mp3 + QStringLiteral("MP3Report.txt")), GameFolder::reportContent());
 }
 
@@ -209,12 +209,13 @@ void GameFoldersTest::desktopDialogsOfferTheGames()
     answerer.start();
 
     click(window, "cmdGTAfolder");
-    QCOMPARE(seen, QStringList{QStringLiteral(
-                       "list: GTA III (Steam): ~/.local/share/Steam/steamapps/common/Grand Theft "
-                       "Auto 3|GTA Vice City (Wine prefix ~/.wine): ~/.wine/drive_c/Program "
-                       "Files/Rockstar Games/Grand Theft Auto Vice City|Other folder...")});
+    QCOMPARE(seen,
+             QStringList{QStringLiteral("list: GTA III (Steam): ") + h.shownPath(steamGame) +
+                         QStringLiteral("|GTA Vice City (Wine prefix ") +
+                         h.shownPath(h.home + QStringLiteral("/.wine")) + QStringLiteral("): ") +
+                         h.shownPath(wineGame) + QStringLiteral("|Other folder...")});
     QCOMPARE(control<QLineEdit>(window, "txtRadioPath")->text(),
-             wineGame + QStringLiteral("/mp3/"));
+             QDir::toNativeSeparators(wineGame + QStringLiteral("/mp3/")));
 
     // With the Steam copy alone, the picker opens in its MP3 folder.
     QDir(h.home + QStringLiteral("/.wine")).removeRecursively();
@@ -223,7 +224,7 @@ void GameFoldersTest::desktopDialogsOfferTheGames()
     QCOMPARE(seen, QStringList{QStringLiteral("picker: ") + steamGame +
                                QStringLiteral("/mp3 (hidden shown)")});
     QCOMPARE(control<QLineEdit>(window, "txtRadioPath")->text(),
-             steamGame + QStringLiteral("/mp3/"));
+             QDir::toNativeSeparators(steamGame + QStringLiteral("/mp3/")));
 }
 
 QTEST_MAIN(GameFoldersTest)

@@ -9,6 +9,7 @@
 #include "ui/ClickableLabel.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -78,7 +79,7 @@ void HostileStationsTest::malformedSettings()
     QVERIFY(list->count() >= 4);
     QCOMPARE(list->currentIndex(), 0);
     QCOMPARE(control<QLineEdit>(window, "txtBufferPath")->text(),
-             services.location.cacheFolder() + QStringLiteral("/tavrix/"));
+             QDir::toNativeSeparators(services.location.defaultBufferFolder()));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 }

@@ -4,6 +4,7 @@
 #include "TestServices.h"
 #include "game/GameInstallation.h"
 #include "game/GameLauncher.h"
+#include "platform/GamePlaces.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,6 +45,10 @@ struct GameHome
     {
         QDir().mkpath(bin);
         environment.insert(QStringLiteral("PATH"), bin);
+        // Where Windows installers put programs, Steam among them.
+        environment.insert(QStringLiteral("ProgramFiles(x86)"),
+                           QDir::toNativeSeparators(services.location.root() +
+                                                    QStringLiteral("/Program Files (x86)")));
         shell = std::make_unique<LauncherShell>(home, environment);
     }
 
@@ -64,10 +69,31 @@ struct GameHome
                                 withMp3Folder);
     }
 
+    // The first place this system looks for Steam that lies in the test's
+    // folder: ~/.local/share/Steam on Linux, under Program Files (x86) on
+    // Windows.
+    QString steamRoot() const
+    {
+        for (const QString &root : GamePlaces::steamRoots(home, environment)) {
+            if (root.startsWith(services.location.root() + QLatin1Char('/')))
+                return root;
+        }
+        return {};
+    }
+
+    // A path as the game list shows it: the home folder as "~", in the
+    // system's way of writing paths.
+    QString shownPath(const QString &path) const
+    {
+        if (path.startsWith(home + QLatin1Char('/')))
+            return QDir::toNativeSeparators(QStringLiteral("~") + path.mid(home.size()));
+        return QDir::toNativeSeparators(path);
+    }
+
     QString installSteamGame(int appId, const QString &installDir, const QString &exe,
                              bool withMp3Folder)
     {
-        const QString steamapps = home + QStringLiteral("/.local/share/Steam/steamapps/");
+        const QString steamapps = steamRoot() + QStringLiteral("/steamapps/");
         writeFile(steamapps + QStringLiteral("appmanifest_%1.acf").arg(appId),
                   QStringLiteral("\"AppState\"\n{\n\t\"appid\"\t\t\"%1\"\n\t\"installdir\"\t\t\""
                                  "%2\"\n}\n")

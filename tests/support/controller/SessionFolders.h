@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "OpenFiles.h"
 #include "TestServices.h"
 
 #include <QByteArrayList>
 #include <QDir>
-#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -40,17 +40,8 @@ struct SessionFolders
         }
         return contents;
     }
-    // The files of the buffer folder this process holds open.
-    QStringList openBufferFiles() const
-    {
-        QStringList open;
-        const QDir descriptors(QStringLiteral("/proc/self/fd"));
-        for (const QFileInfo &link : descriptors.entryInfoList(QDir::Files | QDir::System)) {
-            if (const QString target = link.symLinkTarget(); target.startsWith(bufferFolder))
-                open << target;
-        }
-        return open;
-    }
+    // The files of the buffer folder held open.
+    QStringList openBufferFiles() const { return openFilesIn(bufferFolder); }
     qsizetype messagesStartingWith(const QString &prefix) const
     {
         qsizetype count = 0;

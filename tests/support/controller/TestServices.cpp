@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTest>
 
 TemporarySettingsLocation::TemporarySettingsLocation()
@@ -41,6 +42,12 @@ QString TemporarySettingsLocation::configFile() const
 QString TemporarySettingsLocation::cacheFolder() const
 {
     return m_dir.path() + QStringLiteral("/cache");
+}
+
+QString TemporarySettingsLocation::defaultBufferFolder() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/tavrix/");
 }
 
 QString TemporarySettingsLocation::dataFolder() const

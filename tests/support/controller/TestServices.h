@@ -25,6 +25,10 @@ public:
     QString root() const { return m_dir.path(); }
     QString configFile() const; // .../TAVRIX/TAVRIX.conf
     QString cacheFolder() const;
+    // Where the program makes its default buffer folder: the user's cache
+    // folder + "tavrix/". Inside root() on Linux (XDG_CACHE_HOME); on Windows
+    // in the user's local application data, which cannot be pointed elsewhere.
+    QString defaultBufferFolder() const;
     QString dataFolder() const; // XDG_DATA_HOME: Tavrix's data folder, the trash
     QString homeFolder() const; // HOME: an empty home, also for the game search
 
