@@ -96,14 +96,6 @@ bool Mp3FrameReader::sameKind(qint64 first, qint64 second) const
     return copy(first, HeaderSize, a) && copy(second, HeaderSize, b) && kindOf(a) == kindOf(b);
 }
 
-// Whether the frame of `length` bytes at `at` is followed by the header of a
-// frame of its kind; `missing` when the bytes to tell have not all arrived.
-bool Mp3FrameReader::followed(qint64 at, qint64 length, bool &missing) const
-{
-    const qint64 next = headerAt(at + length, missing);
-    return !missing && next != 0 && sameKind(at, at + length);
-}
-
 void Mp3FrameReader::step(QList<Frame> &frames)
 {
     for (;;) {
@@ -147,9 +139,11 @@ void Mp3FrameReader::step(QList<Frame> &frames)
                 ++m_pos;
                 continue;
             }
-            if (!followed(m_pos, length, missing)) {
-                if (missing)
-                    return;
+            // Taken only when the next frame's header follows it.
+            const qint64 next = headerAt(m_pos + length, missing);
+            if (missing)
+                return;
+            if (next == 0 || !sameKind(m_pos, m_pos + length)) {
                 ++m_pos;
                 continue;
             }
@@ -167,16 +161,6 @@ void Mp3FrameReader::step(QList<Frame> &frames)
                 return;
             const qint64 length = frameLength(QByteArrayView(header, HeaderSize));
             if (length == 0 || kindOf(header) != m_kind) {
-                m_state = State::Searching;
-                continue;
-            }
-            // A frame cut short where a source moved on may hold the next
-            // frame's header: without a follower it is not taken, and the
-            // search for that header begins within it.
-            if (!followed(m_pos, length, missing)) {
-                if (missing)
-                    return;
-                ++m_pos;
                 m_state = State::Searching;
                 continue;
             }

@@ -11,17 +11,18 @@
 // bytes, fed in arrivals of any size. Positions count from the stream's
 // first byte. An ID3v2 tag at the start is stepped over. A frame is taken
 // where its header is followed, one frame length later, by a header of the
-// same version and sample rate. Where that fails (junk between frames, a
-// frame cut short) the search starts again a byte further on. Nothing is
-// decided before the bytes that decide it have arrived, so the frames found
-// do not depend on how the stream was cut.
+// same version and sample rate; once frames follow each other, each header
+// found where the previous frame ends is taken as it comes. Where that fails
+// (junk between frames, a cut in the stream) the search starts again a byte
+// further on. Nothing is decided before the bytes that decide it have
+// arrived, so the frames found do not depend on how the stream was cut.
 //
 // Free-format frames (bit rate index 0), whose length only the distance to
 // the next header tells, are not taken: no streaming encoder in common use
 // sends them, and the format check does not accept them as MP3 either.
 //
 // Only the few bytes still undecided are kept: at most one frame and a
-// header.
+// header while searching, less than a header while frames follow.
 class Mp3FrameReader final
 {
 public:
@@ -54,7 +55,6 @@ private:
 
     bool copy(qint64 at, int count, unsigned char *out) const;
     qint64 headerAt(qint64 at, bool &missing) const;
-    bool followed(qint64 at, qint64 length, bool &missing) const;
     bool sameKind(qint64 first, qint64 second) const;
     void step(QList<Frame> &frames);
 

@@ -47,8 +47,7 @@ void TestMp3StreamWriter::filesAreWholeFrames()
     // An ID3 tag holding header-like bytes and the end of a frame the
     // connection began in; then 320 kbit/s frames (1044 or 1045 bytes),
     // with an ID3v1 tag and a cut-off frame in their midst, as when a source
-    // moves on to its next song, and cut-off frames right after a whole one,
-    // each holding the next frame's header.
+    // moves on to its next song.
     const auto frame = [](int i) {
         const bool padded = i % 3 == 0;
         return QByteArray("\xff\xfb", 2) + char(padded ? 0xe2 : 0xe0) + char(0x64) +
@@ -60,23 +59,9 @@ void TestMp3StreamWriter::filesAreWholeFrames()
     for (int i = 0; i < 100; ++i) {
         if (i == 50)
             stream += "TAG" + QByteArray(125, 's') + frame(0).left(200);
-        if (i > 60 && i % 4 == 0)
-            stream += frame(0).left(100 + i);
         frameStarts << stream.size();
         stream += frame(i);
     }
-
-    // The frames found are the whole ones that a header follows: not the
-    // cut-off ones, nor the one before the ID3v1 tag, nor the last.
-    Mp3FrameReader reader;
-    QList<Mp3FrameReader::Frame> found;
-    reader.feed(stream, found);
-    QList<qsizetype> foundStarts;
-    for (const Mp3FrameReader::Frame &f : std::as_const(found))
-        foundStarts << f.start;
-    QList<qsizetype> followedStarts = frameStarts.first(frameStarts.size() - 1);
-    followedStarts.removeAt(49);
-    QCOMPARE(foundStarts, followedStarts);
 
     constexpr qint64 Limit = 20000;
     const QByteArrayList files = write(stream, Limit, stream.size());
