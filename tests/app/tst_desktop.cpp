@@ -5,6 +5,7 @@
 // system tray (trayer) with its tooltip and menu. With TAVRIX_SCREENSHOT_DIR
 // set, the tray with its menu open is saved there as screenshot-tray.png.
 
+#include "StopProcess.h"
 #include "XvfbServer.h"
 #include "controller/BufferModes.h"
 #include "settings/RecentStations.h"
@@ -23,18 +24,6 @@ const QString Script = QStringLiteral(TAVRIX_DESKTOP_CHECK);
 const QString Python = QStringLiteral("/usr/bin/python3");
 // The recent station the settings select, other than the first.
 constexpr int RecentStation = 2;
-
-// Stops a helper process started by the test.
-void stop(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-}
 
 } // namespace
 
@@ -80,7 +69,7 @@ void tst_Desktop::init()
 
 void tst_Desktop::cleanup()
 {
-    stop(m_trayHost);
+    stopProcess(m_trayHost);
     m_server.reset();
     m_dir.reset();
 }
@@ -120,7 +109,7 @@ void tst_Desktop::check(const QString &mode, const QStringList &extra)
               QStringList{QStringLiteral("--"), Python, Script, mode, Program} + extra);
     QVERIFY(run.waitForStarted());
     if (!run.waitForFinished(120000)) {
-        stop(run);
+        stopProcess(run);
         QFAIL("desktop_check.py did not finish within two minutes");
     }
     QString report = QString::fromLocal8Bit(run.readAll());

@@ -3,6 +3,7 @@
 // when its last client leaves, as on a bare X session or a kiosk: every start
 // opens its window.
 
+#include "StopProcess.h"
 #include "XvfbServer.h"
 
 #include <QDir>
@@ -15,17 +16,6 @@ namespace {
 
 const QString Program = QStringLiteral(TAVRIX_PROGRAM);
 constexpr int Starts = 50;
-
-void stop(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-}
 
 } // namespace
 
@@ -81,14 +71,14 @@ void tst_XServerStart::opensItsWindowAsTheOnlyClient()
                           QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
                           QString::number(program.processId())});
             opened = search.waitForFinished(20000) && search.exitCode() == 0;
-            stop(search);
+            stopProcess(search);
         }
         const QString outcome =
             program.state() == QProcess::Running ? QStringLiteral("no window shown")
             : program.exitStatus() == QProcess::CrashExit
                 ? QStringLiteral("it crashed")
                 : QStringLiteral("it ended with status %1").arg(program.exitCode());
-        stop(program);
+        stopProcess(program, 10000);
         QVERIFY2(opened, qPrintable(QStringLiteral("start %1 of %2, %3: %4\nX server log:\n%5")
                                         .arg(start)
                                         .arg(Starts)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "XvfbServer.h"
 
+#include "StopProcess.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
@@ -13,13 +15,7 @@ XvfbServer::XvfbServer(LastClientLeaving behaviour)
 
 XvfbServer::~XvfbServer()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
+    stopProcess(m_process);
 }
 
 bool XvfbServer::isInstalled()
