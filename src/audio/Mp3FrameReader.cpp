@@ -125,8 +125,15 @@ void Mp3FrameReader::step(QList<Frame> &frames)
             continue;
         }
         case State::Searching: {
-            // Straight to the next byte that can begin a header.
+            // Straight to the next byte that can begin a header: one by one
+            // through the few bytes kept from earlier arrivals, at once in
+            // the arrival. A byte that cannot begin one is passed over
+            // without waiting for the bytes after it, so that how far the
+            // stream is decided does not depend on where arrivals end.
             const qint64 arrivalStart = m_fed - m_arrival.size();
+            unsigned char first = 0;
+            while (m_pos < arrivalStart && copy(m_pos, 1, &first) && first != 0xff)
+                ++m_pos;
             if (m_pos >= arrivalStart && m_pos < m_fed) {
                 const char *from = m_arrival.data() + (m_pos - arrivalStart);
                 const void *found = std::memchr(from, 0xff, size_t(m_fed - m_pos));
