@@ -20,12 +20,6 @@ constexpr qint64 WritePieceBytes = 128 * 1024;
 // full long before this.
 constexpr int GatheredPieces = 64;
 
-// The errors name the file as the user's system writes paths.
-QString shown(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
 } // namespace
 
 bool BufferFileWriter::openFirst(const BufferFolder &folder)
@@ -43,7 +37,8 @@ bool BufferFileWriter::append(QByteArrayView data, qint64 limitBytes)
 bool BufferFileWriter::append(std::span<const QByteArrayView> pieces, qint64 limitBytes)
 {
     if (!m_file.isOpen()) {
-        m_error = QStringLiteral("%1: no buffer file is open").arg(shown(m_file.fileName()));
+        m_error = QStringLiteral("%1: no buffer file is open")
+                      .arg(QDir::toNativeSeparators(m_file.fileName()));
         return false;
     }
 
@@ -55,7 +50,7 @@ bool BufferFileWriter::append(std::span<const QByteArrayView> pieces, qint64 lim
     if (written != total) {
         m_error = QStringLiteral("%1: %2 (%3 of %4 bytes of this arrival written; the file "
                                  "holds %5 bytes)")
-                      .arg(shown(m_file.fileName()), reason)
+                      .arg(QDir::toNativeSeparators(m_file.fileName()), reason)
                       .arg(written)
                       .arg(total)
                       .arg(m_bytes + written);
@@ -145,7 +140,8 @@ bool BufferFileWriter::createAndOpen(const QString &path)
     m_file.close();
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        m_error = QStringLiteral("%1: %2").arg(shown(path), m_file.errorString());
+        m_error =
+            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), m_file.errorString());
         return false;
     }
     return true;

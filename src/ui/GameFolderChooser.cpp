@@ -12,12 +12,6 @@ namespace {
 
 const QString Title = QStringLiteral("Tavrix");
 
-// A path as the user's system writes it (C:\Games\GTA3\mp3\ on Windows).
-QString shown(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
 bool sameFolder(const QString &a, const QString &b)
 {
     const QString canonicalA = QFileInfo(a).canonicalFilePath();
@@ -39,8 +33,8 @@ QString GameFolderChooser::describe(const GameInstallation &installation) const
     const auto shortened = [this](const QString &path) {
         if (!m_home.isEmpty() && m_home != QStringLiteral("/") &&
             path.startsWith(m_home + QLatin1Char('/')))
-            return shown(QStringLiteral("~") + path.mid(m_home.size()));
-        return shown(path);
+            return QDir::toNativeSeparators(QStringLiteral("~") + path.mid(m_home.size()));
+        return QDir::toNativeSeparators(path);
     };
     QString how;
     switch (installation.kind) {
@@ -103,8 +97,9 @@ QString GameFolderChooser::offerOnlyGame()
     if (m_installations.size() != 1)
         return {};
     const GameInstallation &installation = m_installations.constFirst();
-    QString text = QStringLiteral("Tavrix found %1.\n\nUse its MP3 folder for the radio?\n\n%2")
-                       .arg(describe(installation), shown(installation.mp3Folder));
+    QString text =
+        QStringLiteral("Tavrix found %1.\n\nUse its MP3 folder for the radio?\n\n%2")
+            .arg(describe(installation), QDir::toNativeSeparators(installation.mp3Folder));
     if (!installation.mp3FolderExists)
         text += QStringLiteral("\n\nThe folder does not exist yet; Tavrix will create it.");
     // Enter accepts: declining is for good.
@@ -121,10 +116,10 @@ bool GameFolderChooser::offerToCreate(const GameInstallation &installation)
 {
     if (installation.mp3FolderExists || QFileInfo(installation.mp3Folder).isDir())
         return true;
-    const MessageAnswer answer =
-        m_dialogs.showMessage(m_owner, MessageIcon::Information, MessageButtons::YesNo, Title,
-                              QStringLiteral("%1 has no MP3 folder yet. Create it now?\n\n%2")
-                                  .arg(installation.gameName(), shown(installation.mp3Folder)));
+    const MessageAnswer answer = m_dialogs.showMessage(
+        m_owner, MessageIcon::Information, MessageButtons::YesNo, Title,
+        QStringLiteral("%1 has no MP3 folder yet. Create it now?\n\n%2")
+            .arg(installation.gameName(), QDir::toNativeSeparators(installation.mp3Folder)));
     return answer == MessageAnswer::Yes && createFolder(installation.mp3Folder);
 }
 
@@ -133,7 +128,8 @@ bool GameFolderChooser::createFolder(const QString &folder)
     if (QDir().mkpath(folder))
         return true;
     m_dialogs.showMessage(m_owner, MessageIcon::Stop, MessageButtons::Ok, Title,
-                          QStringLiteral("The folder %1 could not be created.").arg(shown(folder)));
+                          QStringLiteral("The folder %1 could not be created.")
+                              .arg(QDir::toNativeSeparators(folder)));
     return false;
 }
 
@@ -144,8 +140,9 @@ bool GameFolderChooser::ensureReport(const QString &mp3Folder)
     QFile report(QDir(mp3Folder).filePath(GameFolder::ReportFileName));
     if (report.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return true;
-    m_dialogs.showMessage(m_owner, MessageIcon::Stop, MessageButtons::Ok, Title,
-                          QStringLiteral("The file %1 could not be created: %2")
-                              .arg(shown(report.fileName()), report.errorString()));
+    m_dialogs.showMessage(
+        m_owner, MessageIcon::Stop, MessageButtons::Ok, Title,
+        QStringLiteral("The file %1 could not be created: %2")
+            .arg(QDir::toNativeSeparators(report.fileName()), report.errorString()));
     return false;
 }

@@ -78,27 +78,18 @@ void tst_Desktop::check(const QString &mode, const QStringList &extra)
 {
     // One user of our own: settings with existing folders, so the window
     // opens without a folder question.
-    const QString home = m_dir->filePath(QStringLiteral("home"));
-    const QString runtime = m_dir->filePath(QStringLiteral("runtime"));
+    QProcessEnvironment environment = m_server->userEnvironment(m_dir->path());
     const QString buffer = m_dir->filePath(QStringLiteral("buffer"));
     const QString radio = m_dir->filePath(QStringLiteral("mp3"));
-    for (const QString &folder : {home, runtime, buffer, radio})
+    for (const QString &folder : {buffer, radio})
         QVERIFY(QDir().mkpath(folder));
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Settings settings(home + QStringLiteral("/.config/TAVRIX/TAVRIX.conf"));
+    Settings settings(environment.value(QStringLiteral("XDG_CONFIG_HOME")) +
+                      QStringLiteral("/TAVRIX/TAVRIX.conf"));
     settings.setBufferPath(buffer + QLatin1Char('/'));
     settings.setRadioPath(radio + QLatin1Char('/'));
     settings.setLastUsed(RecentStation);
     QVERIFY(settings.sync());
 
-    QProcessEnvironment environment;
-    environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-    environment.insert(QStringLiteral("DISPLAY"), m_server->display());
-    environment.insert(QStringLiteral("HOME"), home);
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     // Qt talks to the accessibility bus even without a running screen reader.
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
 

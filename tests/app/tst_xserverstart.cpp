@@ -6,7 +6,6 @@
 #include "StopProcess.h"
 #include "XvfbServer.h"
 
-#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -32,24 +31,13 @@ void tst_XServerStart::opensItsWindowAsTheOnlyClient()
     if (!XvfbServer::isInstalled() ||
         QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
         QSKIP("Xvfb and xdotool are needed (scripts/install-dependencies installs them)");
-    QTemporaryDir home;
-    QVERIFY(home.isValid());
-    const QString runtime = home.filePath(QStringLiteral("runtime"));
-    QVERIFY(QDir().mkpath(runtime));
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QTemporaryDir user;
+    QVERIFY(user.isValid());
 
     for (int start = 1; start <= Starts; ++start) {
         XvfbServer server(XvfbServer::LastClientLeaving::Resets);
         QVERIFY2(server.start(), qPrintable(server.failure()));
-        QProcessEnvironment environment;
-        environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-        environment.insert(QStringLiteral("DISPLAY"), server.display());
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                           home.filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"),
-                           home.filePath(QStringLiteral("cache")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        const QProcessEnvironment environment = server.userEnvironment(user.path());
         QProcess program;
         program.setProcessEnvironment(environment);
         program.setProcessChannelMode(QProcess::MergedChannels);

@@ -4,6 +4,7 @@
 #include "StopProcess.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -67,6 +68,24 @@ bool XvfbServer::start()
     }
     m_failure = QStringLiteral("Xvfb on %1 does not answer: %2").arg(m_display, log());
     return false;
+}
+
+QProcessEnvironment XvfbServer::userEnvironment(const QString &folder) const
+{
+    const QString home = folder + QStringLiteral("/home");
+    const QString runtime = folder + QStringLiteral("/runtime");
+    QDir().mkpath(home);
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    return environment;
 }
 
 int XvfbServer::connectionsFrom(qint64 pid) const

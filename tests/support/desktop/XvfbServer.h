@@ -29,6 +29,11 @@ public:
     QString failure() const { return m_failure; }
     QString display() const { return m_display; }
 
+    // The environment of a program a user of the test's own starts on this
+    // server: PATH, DISPLAY, and HOME and the XDG folders inside `folder`
+    // (home/ and runtime/, made here).
+    QProcessEnvironment userEnvironment(const QString &folder) const;
+
     // How many times the process `pid` has connected so far.
     int connectionsFrom(qint64 pid) const;
     // Everything the server has written: errors and client comings and goings.
